@@ -1,0 +1,54 @@
+#include "mapped_file.hpp"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "errors.hpp"
+
+namespace vorn {
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
+  throw IoError(what + " '" + path + "': " + std::strerror(err));
+}
+
+}  // namespace
+
+std::shared_ptr<const MappedFile> MappedFile::open(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail("cannot open", path, errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    fail("cannot inspect", path, err);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw IoError("'" + path + "' is not a regular file");
+  }
+  auto size = static_cast<uint64_t>(st.st_size);
+  const uint8_t* data = nullptr;
+  if (size > 0) {
+    void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (p == MAP_FAILED) {
+      int err = errno;
+      ::close(fd);
+      fail("cannot map", path, err);
+    }
+    data = static_cast<const uint8_t*>(p);
+  }
+  ::close(fd);
+  return std::shared_ptr<const MappedFile>(new MappedFile(path, data, size));
+}
+
+MappedFile::~MappedFile() {
+  if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+}
+
+}  // namespace vorn

@@ -1,0 +1,33 @@
+// A read-only memory map of a whole file. The mapping lives as long as the
+// last shared owner, so a reader closed while another thread decodes from it
+// never pulls the bytes away underneath.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace vorn {
+
+class MappedFile {
+ public:
+  // Opens and maps `path`; IoError when the operating system refuses.
+  static std::shared_ptr<const MappedFile> open(const std::string& path);
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  std::span<const uint8_t> bytes() const { return {data_, size_}; }
+  uint64_t size() const { return size_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  MappedFile(std::string path, const uint8_t* data, uint64_t size)
+      : path_(std::move(path)), data_(data), size_(size) {}
+  std::string path_;
+  const uint8_t* data_;
+  uint64_t size_;
+};
+
+}  // namespace vorn

@@ -1,0 +1,414 @@
+#include "record_codec.hpp"
+
+#include <string>
+#include <unordered_set>
+
+namespace vorn {
+namespace {
+
+// Presence masks: the writer sets a bit per stored optional field; the reader
+// reads the fields whose bits are set, in bit order.
+class MaskWriter {
+ public:
+  template <typename T>
+  void note(const std::optional<T>& v) {
+    if (v) mask_ |= 1u << bit_;
+    ++bit_;
+  }
+  uint32_t mask() const { return mask_; }
+
+ private:
+  uint32_t mask_ = 0;
+  int bit_ = 0;
+};
+
+void check_mask(uint32_t mask, int fields, uint64_t at, const char* what) {
+  if (fields < 32 && (mask >> fields) != 0)
+    throw FormatError(std::string(what) + " has unknown field bits set", at);
+}
+
+template <typename E>
+E enum_code(uint8_t v, uint8_t max, uint64_t at, const char* what) {
+  if (v > max)
+    throw FormatError(std::string("unknown ") + what + " code " + std::to_string(v), at);
+  return static_cast<E>(v);
+}
+
+void put_range(ByteSink& out, const Range& r) {
+  out.f64(r.min);
+  out.f64(r.max);
+}
+
+Range get_range(ByteCursor& in, const char* what) {
+  Range r;
+  r.min = in.f64(what);
+  r.max = in.f64(what);
+  return r;
+}
+
+void put_opt_str(ByteSink& out, const std::optional<std::string>& s) {
+  if (s) out.str(*s);
+}
+
+}  // namespace
+
+void encode(ByteSink& out, const Properties& p) {
+  out.u32(static_cast<uint32_t>(p.size()));
+  for (const auto& [key, value] : p) {
+    out.str(key);
+    std::visit(
+        [&](const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            out.u8(0);
+          } else if constexpr (std::is_same_v<T, bool>) {
+            out.u8(v ? 2 : 1);
+          } else if constexpr (std::is_same_v<T, int64_t>) {
+            out.u8(3);
+            out.i64(v);
+          } else if constexpr (std::is_same_v<T, double>) {
+            out.u8(4);
+            out.f64(v);
+          } else {
+            out.u8(5);
+            out.str(v);
+          }
+        },
+        value);
+  }
+}
+
+Properties decode_properties(ByteCursor& in) {
+  uint64_t at = in.position();
+  // Smallest entry: empty key (4 bytes) and a tag.
+  uint64_t n = in.count(in.u32("property count"), limits::kProperties, 5, "property count");
+  Properties p;
+  p.reserve(n);
+  std::unordered_set<std::string> seen;
+  for (uint64_t i = 0; i < n; ++i) {
+    std::string key = in.str("property key");
+    if (!seen.insert(key).second) throw FormatError("duplicate property key '" + key + "'", at);
+    uint64_t tag_at = in.position();
+    uint8_t tag = in.u8("property tag");
+    PropertyValue value;
+    switch (tag) {
+      case 0:
+        break;
+      case 1:
+        value = false;
+        break;
+      case 2:
+        value = true;
+        break;
+      case 3:
+        value = in.i64("property value");
+        break;
+      case 4:
+        value = in.f64("property value");
+        break;
+      case 5:
+        value = in.str("property value");
+        break;
+      default:
+        throw FormatError("unknown property tag " + std::to_string(tag), tag_at);
+    }
+    p.emplace_back(std::move(key), std::move(value));
+  }
+  return p;
+}
+
+void encode(ByteSink& out, const MeasurementDescription& m) {
+  MaskWriter mask;
+  mask.note(m.hash);
+  mask.note(m.sample_name);
+  mask.note(m.sample_id);
+  mask.note(m.acquisition_method_file_name);
+  mask.note(m.dilution_factor);
+  mask.note(m.injection_volume);
+  mask.note(m.original_file_path);
+  mask.note(m.instrument_product_name);
+  mask.note(m.measurement_user_name);
+  mask.note(m.plate_code);
+  mask.note(m.well_code);
+  mask.note(m.measurement_date_time);
+  mask.note(m.instrument_manufacturer);
+  mask.note(m.source_file_definition);
+  mask.note(m.supplemental_properties);
+  out.u32(mask.mask());
+  put_opt_str(out, m.hash);
+  put_opt_str(out, m.sample_name);
+  put_opt_str(out, m.sample_id);
+  put_opt_str(out, m.acquisition_method_file_name);
+  if (m.dilution_factor) out.f64(*m.dilution_factor);
+  if (m.injection_volume) out.f64(*m.injection_volume);
+  put_opt_str(out, m.original_file_path);
+  put_opt_str(out, m.instrument_product_name);
+  put_opt_str(out, m.measurement_user_name);
+  put_opt_str(out, m.plate_code);
+  put_opt_str(out, m.well_code);
+  put_opt_str(out, m.measurement_date_time);
+  put_opt_str(out, m.instrument_manufacturer);
+  put_opt_str(out, m.source_file_definition);
+  if (m.supplemental_properties) encode(out, *m.supplemental_properties);
+}
+
+MeasurementDescription decode_measurement(ByteCursor& in) {
+  uint64_t at = in.position();
+  uint32_t mask = in.u32("measurement description");
+  check_mask(mask, 15, at, "measurement description");
+  MeasurementDescription m;
+  auto s = [&](int bit, std::optional<std::string>& f, const char* what) {
+    if (mask & (1u << bit)) f = in.str(what);
+  };
+  auto d = [&](int bit, std::optional<double>& f, const char* what) {
+    if (mask & (1u << bit)) f = in.f64(what);
+  };
+  s(0, m.hash, "hash");
+  s(1, m.sample_name, "sample name");
+  s(2, m.sample_id, "sample id");
+  s(3, m.acquisition_method_file_name, "acquisition method file name");
+  d(4, m.dilution_factor, "dilution factor");
+  d(5, m.injection_volume, "injection volume");
+  s(6, m.original_file_path, "original file path");
+  s(7, m.instrument_product_name, "instrument product name");
+  s(8, m.measurement_user_name, "measurement user name");
+  s(9, m.plate_code, "plate code");
+  s(10, m.well_code, "well code");
+  s(11, m.measurement_date_time, "measurement date time");
+  s(12, m.instrument_manufacturer, "instrument manufacturer");
+  s(13, m.source_file_definition, "source file definition");
+  if (mask & (1u << 14)) m.supplemental_properties = decode_properties(in);
+  return m;
+}
+
+void encode(ByteSink& out, const AcquisitionConditionRecord& c) {
+  const CoreCondition& k = c.core;
+  uint16_t mask = 0;
+  if (k.ms_level) mask |= 1u << 0;
+  if (k.polarity) mask |= 1u << 1;
+  if (k.collision_energy) mask |= 1u << 2;
+  if (k.mass_range) mask |= 1u << 3;
+  if (k.original_measured_spectrum_type) mask |= 1u << 4;
+  if (c.precursor_range) mask |= 1u << 5;
+  if (c.precursor_value) mask |= 1u << 6;
+  if (k.vendor) mask |= 1u << 7;
+  if (k.triple_q) mask |= 1u << 8;
+  out.u16(mask);
+  if (k.ms_level) out.i64(*k.ms_level);
+  if (k.polarity) out.u8(static_cast<uint8_t>(*k.polarity));
+  if (k.collision_energy) out.f64(*k.collision_energy);
+  if (k.mass_range) put_range(out, *k.mass_range);
+  if (k.original_measured_spectrum_type)
+    out.u8(static_cast<uint8_t>(*k.original_measured_spectrum_type));
+  if (c.precursor_range) put_range(out, *c.precursor_range);
+  if (c.precursor_value) out.f64(*c.precursor_value);
+  if (k.vendor) {
+    const VendorCondition& v = *k.vendor;
+    out.u8(static_cast<uint8_t>(v.type));
+    out.u8(static_cast<uint8_t>((v.original_id ? 1 : 0) | (v.cone_voltage ? 2 : 0) |
+                                (v.scan_info_string ? 4 : 0)));
+    if (v.original_id) out.i64(*v.original_id);
+    if (v.cone_voltage) out.f64(*v.cone_voltage);
+    put_opt_str(out, v.scan_info_string);
+  }
+  if (k.triple_q) {
+    const TripleQScan& t = *k.triple_q;
+    out.u8(static_cast<uint8_t>(t.type));
+    out.u8(static_cast<uint8_t>((t.target_mz ? 1 : 0) | (t.q1_range ? 2 : 0) |
+                                (t.q3_range ? 4 : 0)));
+    if (t.target_mz) out.f64(*t.target_mz);
+    if (t.q1_range) put_range(out, *t.q1_range);
+    if (t.q3_range) put_range(out, *t.q3_range);
+  }
+}
+
+AcquisitionConditionRecord decode_condition(ByteCursor& in) {
+  uint64_t at = in.position();
+  uint16_t mask = in.u16("acquisition condition");
+  check_mask(mask, 9, at, "acquisition condition");
+  AcquisitionConditionRecord c;
+  CoreCondition& k = c.core;
+  if (mask & (1u << 0)) k.ms_level = in.i64("ms level");
+  if (mask & (1u << 1))
+    k.polarity = enum_code<Polarity>(in.u8("polarity"), kMaxPolarity, in.position() - 1, "polarity");
+  if (mask & (1u << 2)) k.collision_energy = in.f64("collision energy");
+  if (mask & (1u << 3)) k.mass_range = get_range(in, "mass range");
+  if (mask & (1u << 4))
+    k.original_measured_spectrum_type = enum_code<SpectrumType>(
+        in.u8("spectrum type"), kMaxSpectrumType, in.position() - 1, "spectrum type");
+  if (mask & (1u << 5)) c.precursor_range = get_range(in, "precursor range");
+  if (mask & (1u << 6)) c.precursor_value = in.f64("precursor value");
+  if (mask & (1u << 7)) {
+    VendorCondition v;
+    v.type = enum_code<VendorType>(in.u8("vendor condition"), kMaxVendorType, in.position() - 1,
+                                   "vendor condition type");
+    uint64_t vat = in.position();
+    uint8_t vmask = in.u8("vendor condition");
+    check_mask(vmask, 3, vat, "vendor condition");
+    if (vmask & 1) v.original_id = in.i64("original id");
+    if (vmask & 2) v.cone_voltage = in.f64("cone voltage");
+    if (vmask & 4) v.scan_info_string = in.str("scan info string");
+    k.vendor = std::move(v);
+  }
+  if (mask & (1u << 8)) {
+    TripleQScan t;
+    t.type = enum_code<TripleQScanType>(in.u8("scan condition"), kMaxTripleQScanType,
+                                        in.position() - 1, "triple-quadrupole scan type");
+    uint64_t tat = in.position();
+    uint8_t tmask = in.u8("scan condition");
+    check_mask(tmask, 3, tat, "scan condition");
+    if (tmask & 1) t.target_mz = in.f64("target m/z");
+    if (tmask & 2) t.q1_range = get_range(in, "Q1 range");
+    if (tmask & 4) t.q3_range = get_range(in, "Q3 range");
+    k.triple_q = t;
+  }
+  return c;
+}
+
+void encode(ByteSink& out, const FunctionDescription& f) {
+  out.u8(f.is_qual ? 1 : 0);
+  out.u8(static_cast<uint8_t>(f.detector));
+  out.u8(static_cast<uint8_t>((f.conditions ? 1 : 0) | (f.wavelengths ? 2 : 0)));
+  out.u8(0);
+  encode(out, f.supplemental_properties);
+  if (f.conditions) {
+    out.u32(static_cast<uint32_t>(f.conditions->size()));
+    for (const auto& c : *f.conditions) encode(out, c);
+  }
+  if (f.wavelengths) {
+    out.u32(static_cast<uint32_t>(f.wavelengths->size()));
+    out.u8(f.wavelengths_f32 ? 1 : 0);
+    for (double w : *f.wavelengths) {
+      if (f.wavelengths_f32)
+        out.f32(static_cast<float>(w));
+      else
+        out.f64(w);
+    }
+  }
+}
+
+FunctionDescription decode_function(ByteCursor& in) {
+  uint64_t at = in.position();
+  FunctionDescription f;
+  uint8_t kind = in.u8("function kind");
+  if (kind > 1) throw FormatError("unknown function kind " + std::to_string(kind), at);
+  f.is_qual = kind == 1;
+  f.detector = enum_code<DetectorType>(in.u8("detector type"), kMaxDetectorType, at + 1,
+                                       "detector type");
+  uint8_t flags = in.u8("function flags");
+  check_mask(flags, 2, at + 2, "function description");
+  if (!f.is_qual && (flags & 2))
+    throw FormatError("a quan function carries a wavelength array", at);
+  if (in.u8("function reserved byte") != 0)
+    throw FormatError("reserved byte of a function description is not zero", at + 3);
+  f.supplemental_properties = decode_properties(in);
+  if (flags & 1) {
+    // Smallest condition: its two-byte mask.
+    uint64_t n = in.count(in.u32("condition count"), limits::kConditions, 2, "condition count");
+    std::vector<AcquisitionConditionRecord> list;
+    list.reserve(n);
+    for (uint64_t i = 0; i < n; ++i) list.push_back(decode_condition(in));
+    f.conditions = std::move(list);
+  }
+  if (flags & 2) {
+    uint32_t n32 = in.u32("wavelength count");
+    uint64_t type_at = in.position();
+    uint8_t type = in.u8("wavelength type");
+    if (type > 1) throw FormatError("unknown wavelength type " + std::to_string(type), type_at);
+    f.wavelengths_f32 = type == 1;
+    uint64_t n = in.count(n32, limits::kWavelengths, type == 1 ? 4 : 8, "wavelength count");
+    std::vector<double> w(n);
+    for (uint64_t i = 0; i < n; ++i) w[i] = type == 1 ? in.f32("wavelength") : in.f64("wavelength");
+    f.wavelengths = std::move(w);
+  }
+  return f;
+}
+
+void encode(ByteSink& out, const SpectrumDescription& s) {
+  uint32_t mask = 0;
+  int bit = 0;
+  auto note = [&](bool present) {
+    if (present) mask |= 1u << bit;
+    ++bit;
+  };
+  note(s.retention_time.has_value());
+  note(s.acquisition_condition_index.has_value());
+  note(s.ms_level.has_value());
+  note(s.polarity.has_value());
+  note(s.collision_energy.has_value());
+  note(s.cone_voltage.has_value());
+  note(s.mass_range.has_value());
+  note(s.precursor_range.has_value());
+  note(s.precursor_value.has_value());
+  note(s.precursor_index.has_value());
+  note(s.product_indices.has_value());
+  note(s.spectrum_type.has_value());
+  note(s.is_profile_spectrum_measured.has_value());
+  note(s.current_total_ion.has_value());
+  note(s.base_peak_mz.has_value());
+  note(s.base_peak_intensity.has_value());
+  note(s.supplemental_properties.has_value());
+  out.u32(mask);
+  if (s.retention_time) out.f64(*s.retention_time);
+  if (s.acquisition_condition_index) out.u32(*s.acquisition_condition_index);
+  if (s.ms_level) out.i64(*s.ms_level);
+  if (s.polarity) out.u8(static_cast<uint8_t>(*s.polarity));
+  if (s.collision_energy) out.f64(*s.collision_energy);
+  if (s.cone_voltage) out.f64(*s.cone_voltage);
+  if (s.mass_range) put_range(out, *s.mass_range);
+  if (s.precursor_range) put_range(out, *s.precursor_range);
+  if (s.precursor_value) out.f64(*s.precursor_value);
+  if (s.precursor_index) out.i64(*s.precursor_index);
+  if (s.product_indices) {
+    out.u32(static_cast<uint32_t>(s.product_indices->size()));
+    for (int64_t v : *s.product_indices) out.i64(v);
+  }
+  if (s.spectrum_type) out.u8(static_cast<uint8_t>(*s.spectrum_type));
+  if (s.is_profile_spectrum_measured) out.u8(*s.is_profile_spectrum_measured ? 1 : 0);
+  if (s.current_total_ion) out.f64(*s.current_total_ion);
+  if (s.base_peak_mz) out.f64(*s.base_peak_mz);
+  if (s.base_peak_intensity) out.f64(*s.base_peak_intensity);
+  if (s.supplemental_properties) encode(out, *s.supplemental_properties);
+}
+
+SpectrumDescription decode_spectrum(ByteCursor& in) {
+  uint64_t at = in.position();
+  uint32_t mask = in.u32("spectrum description");
+  check_mask(mask, 17, at, "spectrum description");
+  SpectrumDescription s;
+  auto has = [&](int bit) { return (mask & (1u << bit)) != 0; };
+  if (has(0)) s.retention_time = in.f64("retention time");
+  if (has(1)) s.acquisition_condition_index = in.u32("acquisition condition index");
+  if (has(2)) s.ms_level = in.i64("ms level");
+  if (has(3))
+    s.polarity = enum_code<Polarity>(in.u8("polarity"), kMaxPolarity, in.position() - 1, "polarity");
+  if (has(4)) s.collision_energy = in.f64("collision energy");
+  if (has(5)) s.cone_voltage = in.f64("cone voltage");
+  if (has(6)) s.mass_range = get_range(in, "mass range");
+  if (has(7)) s.precursor_range = get_range(in, "precursor range");
+  if (has(8)) s.precursor_value = in.f64("precursor value");
+  if (has(9)) s.precursor_index = in.i64("precursor index");
+  if (has(10)) {
+    uint64_t n = in.count(in.u32("product index count"), limits::kProductIndices, 8,
+                          "product index count");
+    std::vector<int64_t> v(n);
+    for (uint64_t i = 0; i < n; ++i) v[i] = in.i64("product index");
+    s.product_indices = std::move(v);
+  }
+  if (has(11))
+    s.spectrum_type = enum_code<SpectrumType>(in.u8("spectrum type"), kMaxSpectrumType,
+                                              in.position() - 1, "spectrum type");
+  if (has(12)) {
+    uint64_t bat = in.position();
+    uint8_t b = in.u8("profile flag");
+    if (b > 1) throw FormatError("profile flag is neither 0 nor 1", bat);
+    s.is_profile_spectrum_measured = b == 1;
+  }
+  if (has(13)) s.current_total_ion = in.f64("total ion current");
+  if (has(14)) s.base_peak_mz = in.f64("base peak m/z");
+  if (has(15)) s.base_peak_intensity = in.f64("base peak intensity");
+  if (has(16)) s.supplemental_properties = decode_properties(in);
+  return s;
+}
+
+}  // namespace vorn

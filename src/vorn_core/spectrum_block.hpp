@@ -1,0 +1,72 @@
+// Spectrum data blocks (docs/format.md, "Spectrum data block"): points stored
+// in independently compressed chunks with a table of their x bounds, so that a
+// window of x needs only the chunks it touches.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "float_array.hpp"
+
+namespace vorn {
+
+struct SpectrumEncoding {
+  int zstd_level = 3;
+  // Points per chunk; larger spectra are cut into chunks of about this size.
+  uint32_t chunk_points = 1024;
+};
+
+// Appends a complete spectrum data block to `out`. `x` may be empty (size 0
+// with data null) when only intensities are stored; otherwise it has as many
+// values as `intensity`, non-decreasing and without NaN (checked by the caller).
+void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncoding& enc,
+                           std::vector<uint8_t>& out);
+
+struct ChunkEntry {
+  uint32_t points;
+  uint32_t stored_bytes;
+  uint8_t codec;
+  double x_first;
+  double x_last;
+  uint64_t payload_offset;  // absolute position of the stored bytes
+  uint64_t first_point;     // index of the chunk's first point in the spectrum
+};
+
+// A validated view of one block inside the file's bytes: header checked,
+// checksum verified, chunk table parsed and consistent. Decoding a chunk
+// checks the rest (sizes, ascending x, bounds).
+class SpectrumBlock {
+ public:
+  SpectrumBlock(std::span<const uint8_t> file, uint64_t position);
+
+  bool has_x() const { return has_x_; }
+  bool x_f32() const { return x_f32_; }
+  bool intensity_f32() const { return intensity_f32_; }
+  uint32_t points() const { return points_; }
+  const std::vector<ChunkEntry>& chunks() const { return chunks_; }
+  uint64_t position() const { return position_; }
+  // Bytes of the block as stored (header included).
+  uint64_t stored_size() const { return stored_size_; }
+
+  // Decodes all points. Without stored x, `x` is left empty.
+  void decode(FloatArray& x, FloatArray& intensity) const;
+  // Decodes chunk `k` into x/intensity starting at index `at` of arrays that
+  // are already large enough.
+  void decode_chunk(size_t k, void* x_out, void* intensity_out) const;
+  // Range of chunks whose x bounds may hold points in [lo, hi]; all chunks when
+  // no x is stored.
+  std::pair<size_t, size_t> chunks_for(double lo, double hi) const;
+
+ private:
+  std::span<const uint8_t> file_;
+  uint64_t position_;
+  uint64_t stored_size_ = 0;
+  bool has_x_ = false;
+  bool x_f32_ = false;
+  bool intensity_f32_ = false;
+  uint32_t points_ = 0;
+  std::vector<ChunkEntry> chunks_;
+};
+
+}  // namespace vorn

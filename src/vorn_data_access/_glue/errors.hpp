@@ -1,0 +1,37 @@
+// Turns the core's typed errors into the package's exceptions
+// (vorn_data_access.exception): VornFormatError for damaged or foreign files,
+// VornIOError for files the system cannot open or write, VornClosedError for
+// reads after close; writer misuse becomes ValueError.
+#pragma once
+
+#include <nanobind/nanobind.h>
+
+#include "vorn_core/errors.hpp"
+
+namespace vorn::py {
+
+namespace nb = nanobind;
+
+inline void raise_package_error(const char* name, const char* message) {
+  nb::object module = nb::module_::import_("vorn_data_access.exception");
+  nb::object cls = module.attr(name);
+  PyErr_SetObject(cls.ptr(), nb::str(message).ptr());
+}
+
+inline void register_core_errors() {
+  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
+    try {
+      std::rethrow_exception(p);
+    } catch (const vorn::FormatError& e) {
+      raise_package_error("VornFormatError", e.what());
+    } catch (const vorn::IoError& e) {
+      raise_package_error("VornIOError", e.what());
+    } catch (const vorn::ClosedError& e) {
+      raise_package_error("VornClosedError", e.what());
+    } catch (const vorn::UsageError& e) {
+      PyErr_SetString(PyExc_ValueError, e.what());
+    }
+  });
+}
+
+}  // namespace vorn::py

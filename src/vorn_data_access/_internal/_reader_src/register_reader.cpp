@@ -1,0 +1,162 @@
+#include <nanobind/nanobind.h>
+#include <nanobind/ndarray.h>
+#include <nanobind/stl/string.h>
+
+#include <string>
+#include <vector>
+
+#include "../../_glue/point_list.hpp"
+#include "../../_glue/python.hpp"
+#include "../../_glue/reader.hpp"
+#include "../../_glue/xic_fill.hpp"
+
+namespace nb = nanobind;
+using namespace nb::literals;
+
+namespace vorn::py {
+
+// The offsets an index block stores: a sequence of int with a numpy view.
+struct Int64Array {
+  std::vector<int64_t> values;
+};
+
+namespace {
+
+std::string fs_path(nb::handle path) {
+  nb::bytes encoded(nb::module_::import_("os").attr("fsencode")(path));
+  return std::string(encoded.c_str(), encoded.size());
+}
+
+nb::object point_list(SpectrumPoints&& p) {
+  return make_instance<SpectrumPointList>(std::move(p.x), std::move(p.intensity));
+}
+
+// Wavelengths from a numpy array or any sequence of numbers.
+std::vector<double> wavelengths_of(nb::handle arr) {
+  std::vector<double> w;
+  for (nb::handle v : arr) w.push_back(number(v));
+  return w;
+}
+
+SpectrumPoints dad_points(SpectrumPoints p, const std::vector<double>& wavelengths) {
+  if (p.x.size() == 0 && p.intensity.size() > 0) {
+    if (wavelengths.size() != p.intensity.size())
+      throw FormatError("absorbance spectrum has " + std::to_string(p.intensity.size()) +
+                            " values for " + std::to_string(wavelengths.size()) + " wavelengths",
+                        0);
+    p.x = FloatArray(wavelengths);
+  }
+  return p;
+}
+
+SpectrumPoints read_with_x(ContainerReader& core) {
+  SpectrumPoints p = core.read_spectrum();
+  if (p.x.size() != p.intensity.size())
+    throw FormatError("spectrum stores no x values; read it with its function's wavelengths",
+                      core.absolute_position());
+  return p;
+}
+
+}  // namespace
+
+void register_reader(nb::module_& m) {
+  nb::class_<Int64Array>(m, "Int64Array", "Offsets read from an index block.")
+      .def("__len__", [](const Int64Array& a) { return a.values.size(); })
+      .def("__getitem__",
+           [](const Int64Array& a, Py_ssize_t i) {
+             auto n = static_cast<Py_ssize_t>(a.values.size());
+             if (i < 0) i += n;
+             if (i < 0 || i >= n) throw nb::index_error("offset index out of range");
+             return a.values[static_cast<size_t>(i)];
+           })
+      .def_prop_ro(
+          "values",
+          [](nb::handle self) {
+            auto& v = nb::inst_ptr<Int64Array>(self)->values;
+            static const int64_t empty = 0;
+            return nb::cast(nb::ndarray<nb::numpy, const int64_t, nb::ndim<1>>(
+                v.empty() ? &empty : v.data(), {v.size()}, self));
+          },
+          "The offsets as a read-only numpy array.")
+      .def("__repr__", [](const Int64Array& a) {
+        return "<Int64Array of " + std::to_string(a.values.size()) + " offsets>";
+      });
+
+  nb::class_<VdpStream>(m, "VdpStream", "The open file of a reader.")
+      .def_prop_ro("closed", &VdpStream::closed, "Whether the file is closed.")
+      .def(
+          "close",
+          [](VdpStream& s) {
+            if (s.core) s.core->close();
+          },
+          "Closes the file; later reads fail. Closing again does nothing.");
+
+  using R = VdpFileReader;
+  nb::class_<R> cls(m, "VdpFileReader",
+                "Reads one container file: a memory map with one cursor, shared by every object "
+                "made from the file. Members are private, reached by their mangled names.");
+  def_classmethod(
+      cls, "_VdpFileReader__create_instance",
+      [](nb::handle c, nb::handle file_path) {
+        auto core = std::make_shared<ContainerReader>(fs_path(file_path));
+        nb::object stream = make_instance<VdpStream>(core);
+        return make_instance<R>(c, core, stream);
+      },
+      nb::arg("cls"), "file_path"_a);
+  cls.def(nb::init<>())
+      .def_prop_rw(
+          "_VdpFileReader__stream", [](R& r) { return r.stream.is_valid() ? r.stream : nb::none(); },
+          [](R& r, nb::object v) { r.stream = std::move(v); })
+      .def(
+          "_VdpFileReader__set_buffer",
+          [](R& r, int64_t position) {
+            if (position < 0)
+              throw FormatError("negative file position " + std::to_string(position), 0);
+            r.get().set_buffer(static_cast<uint64_t>(position));
+          },
+          "position"_a)
+      .def(
+          "_VdpFileReader__confirm_vorn_symbol",
+          [](R& r, Symbol symbol) { r.get().confirm_symbol(static_cast<uint32_t>(symbol)); },
+          "symbol"_a)
+      .def("_VdpFileReader__get_absolute_position", [](R& r) { return r.get().absolute_position(); })
+      .def("_VdpFileReader__read_uint16", [](R& r) { return r.get().read_u16(); })
+      .def("_VdpFileReader__read_uint16_or_32", [](R& r) { return r.get().read_u16_or_32(); })
+      .def("_VdpFileReader__read_uint32", [](R& r) { return r.get().read_u32(); })
+      .def("_VdpFileReader__read_bool", [](R& r) { return r.get().read_bool(); })
+      .def("_VdpFileReader__read_int64_array",
+           [](R& r) { return Int64Array{r.get().read_int64_array()}; })
+      .def("_VdpFileReader__set_decompressed_buffer", [](R& r) { r.get().set_decompressed_buffer(); })
+      .def("_VdpFileReader__reset_decompressed_buffer",
+           [](R& r) { r.get().reset_decompressed_buffer(); })
+      .def("_VdpFileReader__read_spectrum", [](R& r) { return point_list(read_with_x(r.get())); })
+      .def(
+          "_VdpFileReader__read_dad_spectrum",
+          [](R& r, nb::handle wavelength_arr) {
+            std::vector<double> w = wavelengths_of(wavelength_arr);
+            return point_list(dad_points(r.get().read_spectrum(), w));
+          },
+          "wavelength_arr"_a)
+      .def(
+          "_VdpFileReader__read_spectrum_for_multiple_xic",
+          [](R& r, nb::handle xic_infos) {
+            auto targets = xic_targets(xic_infos);
+            auto [lo, hi] = union_of(targets);
+            SpectrumPoints p = r.get().read_spectrum_window(lo, hi);
+            if (p.x.size() != p.intensity.size())
+              throw FormatError("spectrum stores no x values; read it with its wavelengths", 0);
+            fill_xic_targets(targets, p.x, p.intensity);
+          },
+          "xic_infos"_a)
+      .def(
+          "_VdpFileReader__read_dad_spectrum_for_multiple_xic",
+          [](R& r, nb::handle xic_infos, nb::handle wavelength_arr) {
+            auto targets = xic_targets(xic_infos);
+            std::vector<double> w = wavelengths_of(wavelength_arr);
+            SpectrumPoints p = dad_points(r.get().read_spectrum(), w);
+            fill_xic_targets(targets, p.x, p.intensity);
+          },
+          "xic_infos"_a, "wavelength_arr"_a);
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,173 @@
+#include <nanobind/nanobind.h>
+
+#include <string>
+
+#include "../_glue/bind_record.hpp"
+#include "../_glue/python.hpp"
+#include "access.hpp"
+
+namespace nb = nanobind;
+using namespace nb::literals;
+
+namespace vorn::py {
+namespace {
+
+constexpr const char* kMetadata[] = {
+    "hash",
+    "sample_name",
+    "sample_id",
+    "acquisition_method_file_name",
+    "dilution_factor",
+    "injection_volume",
+    "original_file_path",
+    "instrument_product_name",
+    "measurement_user_name",
+    "plate_code",
+    "well_code",
+    "measurement_date_time",
+    "instrument_manufacturer",
+    "source_file_definition",
+    "supplemental_properties"};
+
+nb::object description(const Measurement& m) {
+  return m.slots[Measurement::kMeasurementIndex].attr("_MeasurementIndex__measurement_description");
+}
+
+nb::object metadata(const Measurement& m, const char* field) {
+  return description(m).attr(("_MeasurementDescription__" + std::string(field)).c_str());
+}
+
+// Reads the function index block and sorts the functions into the four lists.
+void read_functions(Measurement& m, nb::handle reader) {
+  auto call = [&](const char* op) { return reader.attr(op); };
+  nb::object symbols = access_name("VornSymbols");
+  call("_VdpFileReader__set_buffer")(
+      m.slots[Measurement::kMeasurementIndex].attr("_MeasurementIndex__position"));
+  call("_VdpFileReader__confirm_vorn_symbol")(symbols.attr("BEGIN_OF_FUNCTION_INDEX_BLOCK"));
+  nb::object origin = call("_VdpFileReader__get_absolute_position")();
+  nb::object num_functions = call("_VdpFileReader__read_uint16_or_32")();
+  nb::object index_arr = call("_VdpFileReader__read_int64_array")();
+  call("_VdpFileReader__set_decompressed_buffer")();
+  nb::object ms = access_name("DetectorTypes").attr("MS");
+  nb::object function_index_class = access_name("FunctionIndex");
+  const Py_ssize_t n = nb::cast<Py_ssize_t>(num_functions);
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    nb::object position = index_arr[nb::int_(i)] + origin;
+    nb::object fi = function_index_class.attr("_FunctionIndex__create_instance")(reader, position);
+    nb::object fd = fi.attr("_FunctionIndex__function_description");
+    size_t list;
+    if (truth(fd.attr("_FunctionDescription__is_qual"))) {
+      nb::object detector =
+          fd.attr("_FunctionDescription__qual_description").attr("_QualDescription__detector_type");
+      list = eq(detector, ms) ? Measurement::kQual : Measurement::kDad;
+    } else {
+      nb::object detector =
+          fd.attr("_FunctionDescription__quan_description").attr("_QuanDescription__detector_type");
+      list = eq(detector, ms) ? Measurement::kQuan : Measurement::kAnalog;
+    }
+    m.slots[list].attr("append")(fi);
+  }
+  call("_VdpFileReader__reset_decompressed_buffer")();
+  call("_VdpFileReader__confirm_vorn_symbol")(symbols.attr("END_OF_FUNCTION_INDEX_BLOCK"));
+}
+
+Py_ssize_t count(const Measurement& m, size_t list) {
+  Py_ssize_t n = PyObject_Length(m.slots[list].ptr());
+  if (n < 0) throw nb::python_error();
+  return n;
+}
+
+nb::object analysis(const Measurement& m, size_t list, nb::handle index, const char* cls,
+                    const char* factory) {
+  if (lt(index, nb::int_(0)) || ge(index, nb::int_(count(m, list))))
+    raise_exception("Index out of range");
+  return access_name(cls).attr(factory)(m.slots[list][index], index);
+}
+
+nb::str measurement_text(const Measurement& m) {
+  nb::list parts;
+  nb::str empty("");
+  nb::object sample_name = metadata(m, "sample_name");
+  if (!is_none_eq(sample_name) && ne(sample_name, empty))
+    parts.append(nb::str("[Sample Name] ") + text(sample_name) + nb::str(", "));
+  nb::object sample_id = metadata(m, "sample_id");
+  if (!is_none_eq(sample_id) && ne(sample_id, empty))
+    parts.append(nb::str("[Sample ID] ") + text(sample_id) + nb::str(", "));
+  std::string counts = "[#Qual] " + std::to_string(count(m, Measurement::kQual)) + ", [#Quan] " +
+                       std::to_string(count(m, Measurement::kQuan)) + ", [#DAD] " +
+                       std::to_string(count(m, Measurement::kDad)) + ", [#Analog] " +
+                       std::to_string(count(m, Measurement::kAnalog));
+  parts.append(nb::str(counts.c_str()));
+  return nb::str(empty.attr("join")(parts));
+}
+
+}  // namespace
+
+void register_measurement(nb::module_& m) {
+  static PyType_Slot slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(refuse_new)},
+      {Py_tp_traverse, reinterpret_cast<void*>(record_traverse<Measurement>)},
+      {Py_tp_clear, reinterpret_cast<void*>(record_clear<Measurement>)},
+      {0, nullptr}};
+  nb::class_<Measurement> cls(
+      m, "Measurement",
+      "One measurement (injection) of a container file: its metadata and its analyses.",
+      nb::type_slots(slots));
+  for (size_t i = 0; i < Measurement::kFields.size(); ++i) {
+    std::string name = std::string("_Measurement__") + Measurement::kFields[i];
+    cls.def_prop_rw(
+        name.c_str(), [i](Measurement& x) { return x.slots[i].is_valid() ? x.slots[i] : nb::none(); },
+        [i](Measurement& x, nb::object v) { x.slots[i] = std::move(v); });
+  }
+  def_classmethod(
+      cls, "_Measurement__create_instance",
+      [](nb::handle c, nb::object measurement_index, nb::object index) {
+        nb::object o = make_instance<Measurement>(c);
+        auto* x = nb::inst_ptr<Measurement>(o);
+        x->slots[Measurement::kMeasurementIndex] = measurement_index;
+        x->slots[Measurement::kIndex] = index;
+        for (size_t list : {Measurement::kQual, Measurement::kDad, Measurement::kQuan,
+                            Measurement::kAnalog})
+          x->slots[list] = nb::list();
+        read_functions(*x, measurement_index.attr("_MeasurementIndex__reader"));
+        return o;
+      },
+      nb::arg("cls"), "measurement_index"_a, "index"_a);
+  cls.def(
+      "_Measurement__read", [](Measurement& x, nb::handle reader) { read_functions(x, reader); },
+      "reader"_a);
+  cls.def_prop_ro(
+      "index", [](Measurement& x) { return x.slots[Measurement::kIndex]; },
+      "Position of the measurement in its file.");
+  for (const char* field : kMetadata)
+    cls.def_prop_ro(
+        field, [field](Measurement& x) { return metadata(x, field); },
+        "Metadata field of the same name, as stored (None when absent).");
+
+  struct Kind {
+    const char* name;
+    size_t list;
+    const char* cls;
+    const char* factory;
+  };
+  static const Kind kinds[] = {
+      {"qual", Measurement::kQual, "QualAnalysis", "_QualAnalysis__create_instance"},
+      {"dad", Measurement::kDad, "DADAnalysis", "_DADAnalysis__create_instance"},
+      {"quan", Measurement::kQuan, "QuanAnalysis", "_QuanAnalysis__create_instance"},
+      {"analog", Measurement::kAnalog, "AnalogAnalysis", "_AnalogAnalysis__create_instance"},
+  };
+  for (const Kind& k : kinds) {
+    std::string count_name = std::string("get_") + k.name + "_analysis_count";
+    std::string get_name = std::string("get_") + k.name + "_analysis";
+    cls.def(
+        count_name.c_str(), [&k](Measurement& x) { return count(x, k.list); },
+        "Number of analyses of this kind.");
+    cls.def(
+        get_name.c_str(),
+        [&k](Measurement& x, nb::handle index) { return analysis(x, k.list, index, k.cls, k.factory); },
+        "index"_a, "A new analysis of this kind at `index` (0 to count - 1).");
+  }
+  cls.def("__str__", &measurement_text).def("__repr__", &measurement_text);
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,208 @@
+#include <nanobind/nanobind.h>
+#include <nanobind/stl/string.h>
+
+#include <string>
+
+#include "../_glue/python.hpp"
+#include "writer.hpp"
+#include "writer_convert.hpp"
+
+namespace nb = nanobind;
+using namespace nb::literals;
+
+namespace vorn::py {
+namespace {
+
+std::string fs_path(nb::handle path) {
+  nb::bytes encoded(nb::module_::import_("os").attr("fsencode")(path));
+  return std::string(encoded.c_str(), encoded.size());
+}
+
+uint16_t version_part(nb::handle v) {
+  auto x = nb::cast<int64_t>(v);
+  if (x < 0 || x > 0xFFFF) throw nb::value_error("version numbers must lie in 0..65535");
+  return static_cast<uint16_t>(x);
+}
+
+std::optional<std::string> date_time_text(nb::handle h) {
+  if (absent(h)) return std::nullopt;
+  if (nb::isinstance<nb::str>(h)) return nb::cast<std::string>(h);
+  if (nb::hasattr(h, "isoformat")) return nb::cast<std::string>(h.attr("isoformat")());
+  throw nb::type_error("measurement_date_time must be str, a datetime or None");
+}
+
+nb::object function_writer(MeasurementWriter& m, FunctionSpec spec, FunctionKind kind) {
+  auto& w = nb::cast<VornWriter&>(m.writer);
+  std::optional<std::vector<double>> wavelengths = spec.wavelengths;
+  size_t id = w.get().add_function(m.id, std::move(spec));
+  return make_instance<FunctionWriter>(m.writer, id, kind, std::move(wavelengths));
+}
+
+}  // namespace
+
+void register_writer(nb::module_& m) {
+  nb::class_<VornWriter>(
+      m, "VornWriter",
+      "Writes a container file. Spectra stream to disk as they are added; the file appears under "
+      "its name only when finished (leaving a ``with`` block normally finishes it, an exception "
+      "abandons it). An existing file is refused unless ``overwrite`` is true.")
+      .def(
+          "__init__",
+          [](VornWriter* self, nb::handle path, bool overwrite, nb::handle converter_version,
+             int compression_level, uint32_t chunk_points) {
+            WriterOptions o;
+            o.overwrite = overwrite;
+            nb::tuple v = nb::tuple(nb::module_::import_("builtins").attr("tuple")(converter_version));
+            if (v.size() != 3) throw nb::value_error("converter_version needs three numbers");
+            for (size_t i = 0; i < 3; ++i) o.converter_version[i] = version_part(v[i]);
+            if (compression_level < 1 || compression_level > 22)
+              throw nb::value_error("compression_level must lie in 1..22");
+            if (chunk_points < 16) throw nb::value_error("chunk_points must be at least 16");
+            o.encoding.zstd_level = compression_level;
+            o.encoding.chunk_points = chunk_points;
+            auto core = std::make_unique<ContainerWriter>(fs_path(path), o);
+            new (self) VornWriter{std::move(core)};
+          },
+          "path"_a, nb::kw_only(), "overwrite"_a = false,
+          "converter_version"_a = nb::make_tuple(1, 0, 0), "compression_level"_a = 3,
+          "chunk_points"_a = 1024)
+      .def_prop_ro(
+          "path", [](VornWriter& w) { return w.get().path(); }, "Destination path.")
+      .def_prop_ro(
+          "bytes_written", [](VornWriter& w) { return w.get().bytes_written(); },
+          "Bytes written so far.")
+      .def_prop_ro(
+          "finished", [](VornWriter& w) { return w.core && w.core->finished(); },
+          "Whether the file is complete and in place.")
+      .def(
+          "add_measurement",
+          [](nb::handle self, nb::handle hash, nb::handle sample_name, nb::handle sample_id,
+             nb::handle acquisition_method_file_name, nb::handle dilution_factor,
+             nb::handle injection_volume, nb::handle original_file_path,
+             nb::handle instrument_product_name, nb::handle measurement_user_name,
+             nb::handle plate_code, nb::handle well_code, nb::handle measurement_date_time,
+             nb::handle instrument_manufacturer, nb::handle source_file_definition,
+             nb::handle supplemental_properties) {
+            MeasurementDescription d;
+            d.hash = opt_text(hash, "hash");
+            d.sample_name = opt_text(sample_name, "sample_name");
+            d.sample_id = opt_text(sample_id, "sample_id");
+            d.acquisition_method_file_name =
+                opt_text(acquisition_method_file_name, "acquisition_method_file_name");
+            d.dilution_factor = opt_double(dilution_factor, "dilution_factor");
+            d.injection_volume = opt_double(injection_volume, "injection_volume");
+            d.original_file_path = opt_text(original_file_path, "original_file_path");
+            d.instrument_product_name = opt_text(instrument_product_name, "instrument_product_name");
+            d.measurement_user_name = opt_text(measurement_user_name, "measurement_user_name");
+            d.plate_code = opt_text(plate_code, "plate_code");
+            d.well_code = opt_text(well_code, "well_code");
+            d.measurement_date_time = date_time_text(measurement_date_time);
+            d.instrument_manufacturer = opt_text(instrument_manufacturer, "instrument_manufacturer");
+            d.source_file_definition = opt_text(source_file_definition, "source_file_definition");
+            if (!absent(supplemental_properties))
+              d.supplemental_properties = properties_from_python(supplemental_properties);
+            size_t id = nb::inst_ptr<VornWriter>(self)->get().add_measurement(std::move(d));
+            return make_instance<MeasurementWriter>(nb::borrow(self), id);
+          },
+          nb::kw_only(), "hash"_a = nb::none(), "sample_name"_a = nb::none(),
+          "sample_id"_a = nb::none(), "acquisition_method_file_name"_a = nb::none(),
+          "dilution_factor"_a = nb::none(), "injection_volume"_a = nb::none(),
+          "original_file_path"_a = nb::none(), "instrument_product_name"_a = nb::none(),
+          "measurement_user_name"_a = nb::none(), "plate_code"_a = nb::none(),
+          "well_code"_a = nb::none(), "measurement_date_time"_a = nb::none(),
+          "instrument_manufacturer"_a = nb::none(), "source_file_definition"_a = nb::none(),
+          "supplemental_properties"_a = nb::dict(),
+          "Adds a measurement with its metadata (all keyword arguments, None for absent).")
+      .def(
+          "finish",
+          [](VornWriter& w) {
+            nb::gil_scoped_release release;
+            w.get().finish();
+          },
+          "Writes the index blocks, jump table and trailer, and moves the file to its name.")
+      .def(
+          "abandon", [](VornWriter& w) { w.get().abandon(); },
+          "Deletes the partial file; nothing appears at the destination.")
+      .def("__enter__", [](nb::handle self) { return nb::borrow(self); })
+      .def(
+          "__exit__",
+          [](VornWriter& w, nb::handle ex_type, nb::handle, nb::handle) {
+            if (!w.core || w.core->finished()) return;
+            if (ex_type.is_none())
+              w.core->finish();
+            else
+              w.core->abandon();
+          },
+          "ex_type"_a.none(), "ex_value"_a.none(), "trace"_a.none());
+
+  nb::class_<MeasurementWriter>(m, "MeasurementWriter",
+                                "Adds functions to one measurement of a VornWriter.")
+      .def_ro("index", &MeasurementWriter::id, "Position of the measurement in the file.")
+      .def(
+          "add_ms_function",
+          [](MeasurementWriter& mw, nb::handle conditions, nb::handle supplemental_properties) {
+            FunctionSpec spec;
+            spec.supplemental_properties = properties_from_python(supplemental_properties);
+            if (conditions.is_none()) {
+              spec.conditions = ConditionList::kNone;
+            } else if (nb::isinstance<nb::str>(conditions)) {
+              if (nb::cast<std::string>(conditions) != "derive")
+                throw nb::value_error("conditions must be 'derive', None or a list of dicts");
+              spec.conditions = ConditionList::kDerive;
+            } else {
+              spec.conditions = ConditionList::kExplicit;
+              for (nb::handle c : conditions) spec.explicit_conditions.push_back(condition_from_dict(c));
+            }
+            return function_writer(mw, std::move(spec), FunctionKind::kMs);
+          },
+          nb::kw_only(), "conditions"_a = "derive", "supplemental_properties"_a = nb::none(),
+          "Adds a mass-spectrometry (qual) function. `conditions`: 'derive' works out and stores "
+          "the distinct acquisition conditions; None stores none (readers derive them); a list of "
+          "dicts stores that list, and every spectrum names its entry with "
+          "acquisition_condition_index.")
+      .def(
+          "add_dad_function",
+          [](MeasurementWriter& mw, nb::handle wavelengths, bool f32, nb::handle supplemental_properties) {
+            FunctionSpec spec;
+            spec.detector = DetectorType::kDiodeArray;
+            spec.supplemental_properties = properties_from_python(supplemental_properties);
+            if (!wavelengths.is_none()) {
+              std::vector<double> w;
+              for (nb::handle v : wavelengths) w.push_back(nb::cast<double>(v));
+              spec.wavelengths = std::move(w);
+              spec.wavelengths_f32 = f32;
+            }
+            return function_writer(mw, std::move(spec), FunctionKind::kDad);
+          },
+          "wavelengths"_a = nb::none(), nb::kw_only(), "wavelengths_f32"_a = false,
+          "supplemental_properties"_a = nb::none(),
+          "Adds a diode-array function. With `wavelengths`, each spectrum stores only its "
+          "absorbances, one per wavelength.")
+      .def(
+          "add_quan_function",
+          [](MeasurementWriter& mw, nb::handle supplemental_properties) {
+            FunctionSpec spec;
+            spec.is_qual = false;
+            spec.supplemental_properties = properties_from_python(supplemental_properties);
+            return function_writer(mw, std::move(spec), FunctionKind::kQuan);
+          },
+          nb::kw_only(), "supplemental_properties"_a = nb::none(),
+          "Adds a quantitative (SRM/SIM) function; each added 'spectrum' is one trace.")
+      .def(
+          "add_analog_function",
+          [](MeasurementWriter& mw, nb::handle supplemental_properties) {
+            FunctionSpec spec;
+            spec.is_qual = false;
+            spec.detector = DetectorType::kAnalog;
+            spec.supplemental_properties = properties_from_python(supplemental_properties);
+            return function_writer(mw, std::move(spec), FunctionKind::kAnalog);
+          },
+          nb::kw_only(), "supplemental_properties"_a = nb::none(),
+          "Adds an analog-detector function; each added 'spectrum' is one trace.")
+      .def(
+          "finish",
+          [](MeasurementWriter& mw) { nb::cast<VornWriter&>(mw.writer).get().finish_measurement(mw.id); },
+          "Writes this measurement's index blocks; it takes no more functions or spectra.");
+}
+
+}  // namespace vorn::py
