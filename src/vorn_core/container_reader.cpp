@@ -233,6 +233,7 @@ std::vector<int64_t> ContainerReader::read_int64_array() {
       uint64_t stored_at = c.position();
       uint32_t stored = c.u32("offset array");
       auto frame = c.bytes(stored, "offset array");
+      zstd_require_content_size(frame, n * 8, stored_at + 4, "offset array");
       std::vector<uint8_t> raw(n * 8);
       zstd_decompress_exact(frame, raw, stored_at + 4, "offset array");
       v.resize(n);
@@ -277,6 +278,7 @@ void ContainerReader::set_decompressed_buffer() {
     if (stored > c.remaining())
       throw FormatError("compressed buffer extends beyond the end of its block", at + 24);
     auto src = c.bytes(stored, "compressed buffer");
+    if (encoding == 1) zstd_require_content_size(src, raw, data_at, "compressed buffer");
     d.bytes.resize(raw);
     if (encoding == 0)
       std::memcpy(d.bytes.data(), src.data(), raw);

@@ -191,6 +191,10 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
       throw FormatError("raw chunk size does not match its point count", at + 4);
     if (e.stored_bytes > body_end - payload)
       throw FormatError("chunk extends beyond its data block", at + 4);
+    // Before anything is allocated for the points, the frame must agree.
+    if (e.codec == kCodecZstd)
+      zstd_require_content_size({file.data() + payload, e.stored_bytes},
+                                uint64_t{e.points} * (xw + iw), payload, "spectrum chunk");
     if (has_x_) {
       // !(a <= b) also refuses NaN.
       if (!(e.x_first <= e.x_last) || (!chunks_.empty() && !(chunks_.back().x_last <= e.x_first)))

@@ -44,17 +44,22 @@ void zstd_compress_append(std::span<const uint8_t> src, int level, std::vector<u
   out.resize(at + n);
 }
 
-void zstd_decompress_exact(std::span<const uint8_t> src, std::span<uint8_t> dst, uint64_t offset,
-                           const char* what) {
+void zstd_require_content_size(std::span<const uint8_t> src, uint64_t expected, uint64_t offset,
+                               const char* what) {
   unsigned long long declared = ZSTD_getFrameContentSize(src.data(), src.size());
   if (declared == ZSTD_CONTENTSIZE_ERROR)
     throw FormatError(std::string(what) + " is not a zstd frame", offset);
-  if (declared != dst.size())
+  if (declared != expected)
     throw FormatError(std::string(what) + " declares " +
                           (declared == ZSTD_CONTENTSIZE_UNKNOWN ? std::string("no")
                                                                 : std::to_string(declared)) +
-                          " content bytes where " + std::to_string(dst.size()) + " are expected",
+                          " content bytes where " + std::to_string(expected) + " are expected",
                       offset);
+}
+
+void zstd_decompress_exact(std::span<const uint8_t> src, std::span<uint8_t> dst, uint64_t offset,
+                           const char* what) {
+  zstd_require_content_size(src, dst.size(), offset, what);
   size_t n = ZSTD_decompressDCtx(thread_dctx(), dst.data(), dst.size(), src.data(), src.size());
   if (ZSTD_isError(n))
     throw FormatError(std::string(what) + " does not decompress: " + ZSTD_getErrorName(n), offset);

@@ -140,17 +140,17 @@ void register_function_writer(nb::module_& m) {
             nb::gil_scoped_release release;
             return core.add_spectrum(f.id, in);
           },
-          "x"_a.none(), "intensity"_a, nb::kw_only(), "retention_time"_a = nb::none(),
-          "acquisition_condition_index"_a = nb::none(), "ms_level"_a = nb::none(),
-          "polarity"_a = nb::none(), "collision_energy"_a = nb::none(),
-          "cone_voltage"_a = nb::none(), "mass_range"_a = nb::none(),
-          "precursor_range"_a = nb::none(), "precursor_value"_a = nb::none(),
-          "precursor_index"_a = nb::none(), "product_indices"_a = nb::none(),
-          "spectrum_type"_a = nb::none(), "is_profile_spectrum_measured"_a = nb::none(),
-          "current_total_ion"_a = auto_value, "base_peak_mz"_a = auto_value,
-          "base_peak_intensity"_a = auto_value, "supplemental_properties"_a = auto_value,
-          "profile"_a = nb::none(), "vendor_condition"_a = nb::none(),
-          "triple_q_scan_condition"_a = nb::none(),
+          "x"_a.none(), "intensity"_a, nb::kw_only(), "retention_time"_a.none() = nb::none(),
+          "acquisition_condition_index"_a.none() = nb::none(), "ms_level"_a.none() = nb::none(),
+          "polarity"_a.none() = nb::none(), "collision_energy"_a.none() = nb::none(),
+          "cone_voltage"_a.none() = nb::none(), "mass_range"_a.none() = nb::none(),
+          "precursor_range"_a.none() = nb::none(), "precursor_value"_a.none() = nb::none(),
+          "precursor_index"_a.none() = nb::none(), "product_indices"_a.none() = nb::none(),
+          "spectrum_type"_a.none() = nb::none(), "is_profile_spectrum_measured"_a.none() = nb::none(),
+          "current_total_ion"_a.none() = auto_value, "base_peak_mz"_a.none() = auto_value,
+          "base_peak_intensity"_a.none() = auto_value, "supplemental_properties"_a.none() = auto_value,
+          "profile"_a.none() = nb::none(), "vendor_condition"_a.none() = nb::none(),
+          "triple_q_scan_condition"_a.none() = nb::none(),
           "Appends a spectrum and returns its index. `x` (ascending) and `intensity` are "
           "float32 or float64 arrays, stored at that precision; `x` is None for a diode-array "
           "function with wavelengths. Description fields are keywords, None for absent; the total "

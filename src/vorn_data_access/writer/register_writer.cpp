@@ -104,14 +104,14 @@ void register_writer(nb::module_& m) {
             size_t id = nb::inst_ptr<VornWriter>(self)->get().add_measurement(std::move(d));
             return make_instance<MeasurementWriter>(nb::borrow(self), id);
           },
-          nb::kw_only(), "hash"_a = nb::none(), "sample_name"_a = nb::none(),
-          "sample_id"_a = nb::none(), "acquisition_method_file_name"_a = nb::none(),
-          "dilution_factor"_a = nb::none(), "injection_volume"_a = nb::none(),
-          "original_file_path"_a = nb::none(), "instrument_product_name"_a = nb::none(),
-          "measurement_user_name"_a = nb::none(), "plate_code"_a = nb::none(),
-          "well_code"_a = nb::none(), "measurement_date_time"_a = nb::none(),
-          "instrument_manufacturer"_a = nb::none(), "source_file_definition"_a = nb::none(),
-          "supplemental_properties"_a = nb::dict(),
+          nb::kw_only(), "hash"_a.none() = nb::none(), "sample_name"_a.none() = nb::none(),
+          "sample_id"_a.none() = nb::none(), "acquisition_method_file_name"_a.none() = nb::none(),
+          "dilution_factor"_a.none() = nb::none(), "injection_volume"_a.none() = nb::none(),
+          "original_file_path"_a.none() = nb::none(), "instrument_product_name"_a.none() = nb::none(),
+          "measurement_user_name"_a.none() = nb::none(), "plate_code"_a.none() = nb::none(),
+          "well_code"_a.none() = nb::none(), "measurement_date_time"_a.none() = nb::none(),
+          "instrument_manufacturer"_a.none() = nb::none(), "source_file_definition"_a.none() = nb::none(),
+          "supplemental_properties"_a.none() = nb::dict(),
           "Adds a measurement with its metadata (all keyword arguments, None for absent).")
       .def(
           "finish",
@@ -155,7 +155,7 @@ void register_writer(nb::module_& m) {
             }
             return function_writer(mw, std::move(spec), FunctionKind::kMs);
           },
-          nb::kw_only(), "conditions"_a = "derive", "supplemental_properties"_a = nb::none(),
+          nb::kw_only(), "conditions"_a.none() = "derive", "supplemental_properties"_a.none() = nb::none(),
           "Adds a mass-spectrometry (qual) function. `conditions`: 'derive' works out and stores "
           "the distinct acquisition conditions; None stores none (readers derive them); a list of "
           "dicts stores that list, and every spectrum names its entry with "
@@ -174,8 +174,8 @@ void register_writer(nb::module_& m) {
             }
             return function_writer(mw, std::move(spec), FunctionKind::kDad);
           },
-          "wavelengths"_a = nb::none(), nb::kw_only(), "wavelengths_f32"_a = false,
-          "supplemental_properties"_a = nb::none(),
+          "wavelengths"_a.none() = nb::none(), nb::kw_only(), "wavelengths_f32"_a = false,
+          "supplemental_properties"_a.none() = nb::none(),
           "Adds a diode-array function. With `wavelengths`, each spectrum stores only its "
           "absorbances, one per wavelength.")
       .def(
@@ -186,7 +186,7 @@ void register_writer(nb::module_& m) {
             spec.supplemental_properties = properties_from_python(supplemental_properties);
             return function_writer(mw, std::move(spec), FunctionKind::kQuan);
           },
-          nb::kw_only(), "supplemental_properties"_a = nb::none(),
+          nb::kw_only(), "supplemental_properties"_a.none() = nb::none(),
           "Adds a quantitative (SRM/SIM) function; each added 'spectrum' is one trace.")
       .def(
           "add_analog_function",
@@ -197,7 +197,7 @@ void register_writer(nb::module_& m) {
             spec.supplemental_properties = properties_from_python(supplemental_properties);
             return function_writer(mw, std::move(spec), FunctionKind::kAnalog);
           },
-          nb::kw_only(), "supplemental_properties"_a = nb::none(),
+          nb::kw_only(), "supplemental_properties"_a.none() = nb::none(),
           "Adds an analog-detector function; each added 'spectrum' is one trace.")
       .def(
           "finish",

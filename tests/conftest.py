@@ -1,0 +1,73 @@
+import numpy as np
+import pytest
+
+from vorn_data_access._internal._enum import VornSymbols
+from vorn_data_access._internal._index import SpectrumIndex
+from vorn_data_access.common import PolarityTypes, SpectrumTypes
+from vorn_data_access.writer import VornWriter
+
+
+def read_spectrum_index_block(reader, position):
+    """Reads a spectrum index block through the reader protocol; returns the records."""
+    r = reader
+    r._VdpFileReader__set_buffer(position)
+    r._VdpFileReader__confirm_vorn_symbol(VornSymbols.BEGIN_OF_SPECTRUM_INDEX_BLOCK)
+    origin = r._VdpFileReader__get_absolute_position()
+    count = r._VdpFileReader__read_uint32()
+    has_profile = r._VdpFileReader__read_bool()
+    positions = r._VdpFileReader__read_int64_array()
+    profiles = r._VdpFileReader__read_int64_array() if has_profile else None
+    r._VdpFileReader__set_decompressed_buffer()
+    records = [
+        SpectrumIndex._SpectrumIndex__create_instance(r, positions[i] + origin, i)
+        for i in range(count)
+    ]
+    if profiles is not None:
+        for i, rec in enumerate(records):
+            rec._SpectrumIndex__set_profile_position(profiles[i] + origin)
+    r._VdpFileReader__reset_decompressed_buffer()
+    r._VdpFileReader__confirm_vorn_symbol(VornSymbols.END_OF_SPECTRUM_INDEX_BLOCK)
+    return records
+
+
+def read_points(record):
+    reader = record._SpectrumIndex__reader
+    reader._VdpFileReader__set_buffer(record._SpectrumIndex__position)
+    return reader._VdpFileReader__read_spectrum()
+
+
+def centroid(rng, n, lo=100.0, hi=1000.0):
+    mz = np.sort(rng.uniform(lo, hi, n))
+    intensity = rng.uniform(1, 1e5, n).astype(np.float32)
+    return mz, intensity
+
+
+@pytest.fixture
+def rng():
+    return np.random.default_rng(7)
+
+
+@pytest.fixture
+def small_file(tmp_path, rng):
+    """Two measurements: MS, DAD, MS functions in the first; nothing in the second."""
+    path = tmp_path / "small.vdp"
+    with VornWriter(path, converter_version=(3, 1, 0)) as w:
+        m = w.add_measurement(sample_name="Blank", sample_id="S1", well_code="A1")
+        ms = m.add_ms_function(supplemental_properties={"Name": "MS1"})
+        for i in range(4):
+            mz, it = centroid(rng, 50)
+            ms.add_spectrum(
+                mz,
+                it,
+                retention_time=0.5 * i,
+                ms_level=1,
+                polarity=PolarityTypes.POSITIVE,
+                spectrum_type=SpectrumTypes.CENTROID,
+            )
+        dad = m.add_dad_function(np.arange(200.0, 300.0, 10.0))
+        dad.add_spectrum(None, np.linspace(0, 1, 10), retention_time=0.1)
+        ms2 = m.add_ms_function()
+        mz, it = centroid(rng, 20)
+        ms2.add_spectrum(mz, it, retention_time=1.0, ms_level=2)
+        w.add_measurement()
+    return path

@@ -1,0 +1,91 @@
+"""An independent reading of the container's block structure (docs/format.md),
+used to damage files on purpose: it finds every block and field offset and
+can re-seal checksums so that a damaged value reaches the reader's own checks."""
+
+import struct
+
+_POLY = 0x82F63B78
+_TABLE = []
+for _i in range(256):
+    _c = _i
+    for _ in range(8):
+        _c = (_c >> 1) ^ _POLY if _c & 1 else _c >> 1
+    _TABLE.append(_c)
+
+
+def crc32c(data):
+    c = 0xFFFFFFFF
+    for b in data:
+        c = _TABLE[(c ^ b) & 0xFF] ^ (c >> 8)
+    return c ^ 0xFFFFFFFF
+
+
+def sym(text):
+    return struct.unpack("<I", text.encode())[0]
+
+
+FRAMED = {sym("VJT("): "jump table", sym("VFI("): "function index", sym("VSI("): "spectrum index"}
+SPECTRUM = sym("VSPD")
+
+
+def blocks(data):
+    """(position, size, kind) of every block between header and trailer."""
+    out, pos, end = [], 32, len(data) - 32
+    while pos < end:
+        (s,) = struct.unpack_from("<I", data, pos)
+        if s == SPECTRUM:
+            (length,) = struct.unpack_from("<I", data, pos + 8)
+            size = 12 + length
+            out.append((pos, size, "spectrum data"))
+        else:
+            (length,) = struct.unpack_from("<Q", data, pos + 8)
+            size = 16 + length + 4
+            out.append((pos, size, FRAMED[s]))
+        pos += size
+    assert pos == end
+    return out
+
+
+def int64_array_size(data, at):
+    n, enc = struct.unpack_from("<IB", data, at)
+    if enc == 0:
+        return 5 + 8 * n
+    (stored,) = struct.unpack_from("<I", data, at + 5)
+    return 9 + stored
+
+
+def fields(data, block):
+    """Offsets of the counted fields of a block: count, first int64 array and
+    compressed buffer header (framed blocks) or point/chunk counts (spectrum data)."""
+    pos, _, kind = block
+    if kind == "spectrum data":
+        return {"points": pos + 16, "chunks": pos + 20, "chunk0": pos + 24}
+    body = pos + 16
+    if kind == "jump table":
+        count, array = body + 12, body + 16
+    elif kind == "function index":
+        count, array = body, body + 2
+    else:
+        count, array = body, body + 5
+    buffer = array + int64_array_size(data, array)
+    if kind == "spectrum index" and data[body + 4]:
+        buffer += int64_array_size(data, buffer)
+    return {"count": count, "array": array, "buffer": buffer, "body": body}
+
+
+def reseal(data, block):
+    """Recomputes the checksum of a block after its bytes were changed."""
+    pos, size, kind = block
+    if kind == "spectrum data":
+        struct.pack_into("<I", data, pos + 4, crc32c(data[pos + 8 : pos + size]))
+    else:
+        struct.pack_into("<I", data, pos + 4, crc32c(data[pos + 16 : pos + size - 4]))
+
+
+def reseal_header(data):
+    struct.pack_into("<I", data, 28, crc32c(data[:28]))
+
+
+def reseal_trailer(data):
+    t = len(data) - 32
+    struct.pack_into("<I", data, t + 28, crc32c(data[t : t + 28]))
