@@ -93,8 +93,16 @@ nb::object make_instance(Args&&... args) {
 // The instance's C++ part when its type is exactly `T`'s bound class (no
 // subclass, whose Python methods could differ), else null.
 template <typename T>
+PyObject* bound_type() {
+  static PyObject* type = nullptr;  // the bound class never goes away
+  if (!type) type = nb::type<T>().ptr();
+  return type;
+}
+
+template <typename T>
 T* exact(nb::handle h) {
-  if (!h.is_valid() || h.type().ptr() != nb::type<T>().ptr()) return nullptr;
+  if (!h.is_valid() || reinterpret_cast<PyObject*>(Py_TYPE(h.ptr())) != bound_type<T>())
+    return nullptr;
   return nb::inst_ptr<T>(h);
 }
 

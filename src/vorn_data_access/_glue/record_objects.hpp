@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "arrays.hpp"
 #include "convert.hpp"
 #include "records.hpp"
 
@@ -65,11 +66,8 @@ inline nb::object make_condition(const AcquisitionConditionRecord& c) {
   return o;
 }
 
-// A float64 numpy array owning a copy of `values`.
 inline nb::object make_float_array(const std::vector<double>& values) {
-  auto* heap = new std::vector<double>(values);
-  nb::capsule owner(heap, [](void* p) noexcept { delete static_cast<std::vector<double>*>(p); });
-  return nb::cast(nb::ndarray<nb::numpy, double, nb::ndim<1>>(heap->data(), {heap->size()}, owner));
+  return make_instance<Float64Array>(values);
 }
 
 inline nb::object make_function_description(const FunctionDescription& f) {

@@ -18,13 +18,33 @@ struct ValueRange {
 };
 
 // SpectrumBasedChromatogramPoint: the four values exactly as given (the max
-// plot's integer 0 and -1 stay integers).
-struct ChromatogramPoint {
-  nb::object spectrum_index;
-  nb::object retention_time;
-  nb::object intensity;
-  nb::object base_x;
+// plot's integer 0 and -1 stay integers). A plain CPython object, since
+// chromatograms come by the million: creating one costs one allocation.
+struct ChromatogramPointObject {
+  PyObject_HEAD
+  PyObject* spectrum_index;
+  PyObject* retention_time;
+  PyObject* intensity;
+  PyObject* base_x;
 };
+
+// A new point of `type` (the class or a subclass); the values are borrowed.
+inline PyObject* new_chromatogram_point(PyTypeObject* type, PyObject* spectrum_index,
+                                        PyObject* retention_time, PyObject* intensity,
+                                        PyObject* base_x) {
+  PyObject* o = type->tp_alloc(type, 0);
+  if (!o) return nullptr;
+  auto* p = reinterpret_cast<ChromatogramPointObject*>(o);
+  Py_INCREF(spectrum_index);
+  Py_INCREF(retention_time);
+  Py_INCREF(intensity);
+  Py_INCREF(base_x);
+  p->spectrum_index = spectrum_index;
+  p->retention_time = retention_time;
+  p->intensity = intensity;
+  p->base_x = base_x;
+  return o;
+}
 
 }  // namespace vorn::py
 

@@ -1,5 +1,7 @@
+#include <Python.h>
 #include <nanobind/nanobind.h>
 #include <nanobind/ndarray.h>
+#include <structmember.h>
 
 #include <cstdint>
 #include <vector>
@@ -13,10 +15,88 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-nb::str point_text(const ChromatogramPoint& p) {
-  nb::str s("[Spectrum Index] {}, [Retention Time] {}, [Intensity] {}, [Base X] {}");
-  return nb::str(s.format(p.spectrum_index, p.retention_time, p.intensity, p.base_x));
+using Point = ChromatogramPointObject;
+
+PyTypeObject* g_point_type = nullptr;
+
+PyObject* point_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  static const char* names[] = {"spectrum_index", "retention_time", "intensity", "base_x",
+                                nullptr};
+  PyObject *a, *b, *c, *d;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOO:SpectrumBasedChromatogramPoint",
+                                   const_cast<char**>(names), &a, &b, &c, &d))
+    return nullptr;
+  return new_chromatogram_point(type, a, b, c, d);
 }
+
+void point_dealloc(PyObject* self) {
+  auto* p = reinterpret_cast<Point*>(self);
+  Py_XDECREF(p->spectrum_index);
+  Py_XDECREF(p->retention_time);
+  Py_XDECREF(p->intensity);
+  Py_XDECREF(p->base_x);
+  PyTypeObject* type = Py_TYPE(self);
+  type->tp_free(self);
+  Py_DECREF(type);
+}
+
+PyObject* point_str(PyObject* self) {
+  auto* p = reinterpret_cast<Point*>(self);
+  return PyUnicode_FromFormat("[Spectrum Index] %S, [Retention Time] %S, [Intensity] %S, [Base X] %S",
+                              p->spectrum_index, p->retention_time, p->intensity, p->base_x);
+}
+
+PyObject* point_richcompare(PyObject* a, PyObject* b, int op) {
+  if ((op != Py_EQ && op != Py_NE) || !PyObject_TypeCheck(b, g_point_type))
+    Py_RETURN_NOTIMPLEMENTED;
+  auto *x = reinterpret_cast<Point*>(a), *y = reinterpret_cast<Point*>(b);
+  PyObject* xs[] = {x->spectrum_index, x->retention_time, x->intensity, x->base_x};
+  PyObject* ys[] = {y->spectrum_index, y->retention_time, y->intensity, y->base_x};
+  bool equal = true;
+  for (int i = 0; i < 4 && equal; ++i) {
+    int r = PyObject_RichCompareBool(xs[i], ys[i], Py_EQ);
+    if (r < 0) return nullptr;
+    equal = r == 1;
+  }
+  return PyBool_FromLong(equal == (op == Py_EQ));
+}
+
+Py_hash_t point_hash(PyObject* self) {
+  auto* p = reinterpret_cast<Point*>(self);
+  PyObject* t = PyTuple_Pack(4, p->spectrum_index, p->retention_time, p->intensity, p->base_x);
+  if (!t) return -1;
+  Py_hash_t h = PyObject_Hash(t);
+  Py_DECREF(t);
+  return h;
+}
+
+PyMemberDef point_members[] = {
+    {"spectrum_index", T_OBJECT, offsetof(Point, spectrum_index), READONLY,
+     "Index of the spectrum the point comes from."},
+    {"retention_time", T_OBJECT, offsetof(Point, retention_time), READONLY,
+     "Retention time (minutes)."},
+    {"intensity", T_OBJECT, offsetof(Point, intensity), READONLY, "Intensity of the point."},
+    {"base_x", T_OBJECT, offsetof(Point, base_x), READONLY,
+     "m/z (or wavelength) of the base peak."},
+    {nullptr, 0, 0, 0, nullptr}};
+
+PyType_Slot point_slots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(point_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(point_dealloc)},
+    {Py_tp_str, reinterpret_cast<void*>(point_str)},
+    {Py_tp_repr, reinterpret_cast<void*>(point_str)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(point_richcompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(point_hash)},
+    {Py_tp_members, point_members},
+    {Py_tp_doc, const_cast<char*>(
+                    "SpectrumBasedChromatogramPoint(spectrum_index, retention_time, intensity, "
+                    "base_x)\n\nOne chromatogram point: the spectrum it comes from, its retention "
+                    "time, its intensity and the x (m/z or wavelength) of its base peak, each "
+                    "kept exactly as given. Compared and hashed by value.")},
+    {0, nullptr}};
+
+PyType_Spec point_spec = {"vorn_data_access.common.SpectrumBasedChromatogramPoint", sizeof(Point),
+                          0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, point_slots};
 
 template <typename T>
 nb::ndarray<nb::numpy, T, nb::ndim<1>> owned_array(std::vector<T>&& v) {
@@ -32,8 +112,6 @@ double as_double(nb::handle h) {
   return v;
 }
 
-// Spectrum indexes, retention times, intensities and base x of any list of
-// chromatogram points, as four numpy arrays.
 nb::tuple chromatogram_to_arrays(nb::handle points) {
   nb::object seq = nb::steal(PySequence_Fast(points.ptr(), "points must be a sequence"));
   if (!seq.is_valid()) throw nb::python_error();
@@ -44,8 +122,9 @@ nb::tuple chromatogram_to_arrays(nb::handle points) {
   for (Py_ssize_t i = 0; i < n; ++i) {
     nb::handle item(items[i]);
     auto k = static_cast<size_t>(i);
-    if (const ChromatogramPoint* p = exact<ChromatogramPoint>(item)) {
-      index[k] = nb::cast<int64_t>(p->spectrum_index);
+    if (Py_TYPE(item.ptr()) == g_point_type) {
+      auto* p = reinterpret_cast<Point*>(item.ptr());
+      index[k] = nb::cast<int64_t>(nb::handle(p->spectrum_index));
       rt[k] = as_double(p->retention_time);
       intensity[k] = as_double(p->intensity);
       base_x[k] = as_double(p->base_x);
@@ -63,41 +142,13 @@ nb::tuple chromatogram_to_arrays(nb::handle points) {
 }  // namespace
 
 void register_chromatogram_point(nb::module_& m) {
-  nb::class_<ChromatogramPoint>(
-      m, "SpectrumBasedChromatogramPoint",
-      "One chromatogram point: the spectrum it comes from, its retention time, its intensity and "
-      "the x (m/z or wavelength) of its base peak, each kept exactly as given.")
-      .def(nb::init<nb::object, nb::object, nb::object, nb::object>(), "spectrum_index"_a,
-           "retention_time"_a, "intensity"_a, "base_x"_a)
-      .def_ro("spectrum_index", &ChromatogramPoint::spectrum_index, "Index of the spectrum.")
-      .def_ro("retention_time", &ChromatogramPoint::retention_time, "Retention time (minutes).")
-      .def_ro("intensity", &ChromatogramPoint::intensity, "Intensity of the point.")
-      .def_ro("base_x", &ChromatogramPoint::base_x, "m/z or wavelength of the base peak.")
-      .def(
-          "__eq__",
-          [](const ChromatogramPoint& a, const ChromatogramPoint& b) {
-            return eq(a.spectrum_index, b.spectrum_index) && eq(a.retention_time, b.retention_time) &&
-                   eq(a.intensity, b.intensity) && eq(a.base_x, b.base_x);
-          },
-          nb::is_operator())
-      .def(
-          "__ne__",
-          [](const ChromatogramPoint& a, const ChromatogramPoint& b) {
-            return !(eq(a.spectrum_index, b.spectrum_index) &&
-                     eq(a.retention_time, b.retention_time) && eq(a.intensity, b.intensity) &&
-                     eq(a.base_x, b.base_x));
-          },
-          nb::is_operator())
-      .def("__hash__",
-           [](const ChromatogramPoint& p) {
-             return py_hash(nb::make_tuple(p.spectrum_index, p.retention_time, p.intensity, p.base_x));
-           })
-      .def("__str__", &point_text)
-      .def("__repr__", &point_text);
-
+  PyObject* type = PyType_FromSpec(&point_spec);
+  if (!type) throw nb::python_error();
+  g_point_type = reinterpret_cast<PyTypeObject*>(type);
+  m.attr("SpectrumBasedChromatogramPoint") = nb::steal(type);
   m.def("chromatogram_to_arrays", &chromatogram_to_arrays, "points"_a,
-        "Turns a chromatogram point list into four numpy arrays: spectrum indexes (int64), "
-        "retention times, intensities and base x (float64).");
+        "Turns any list of chromatogram points into four numpy arrays: spectrum indexes "
+        "(int64), retention times, intensities and base x (float64).");
 }
 
 }  // namespace vorn::py

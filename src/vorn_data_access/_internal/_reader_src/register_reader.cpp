@@ -9,16 +9,13 @@
 #include "../../_glue/python.hpp"
 #include "../../_glue/reader.hpp"
 #include "../../_glue/xic_fill.hpp"
+#include "../../_glue/arrays.hpp"
 
 namespace nb = nanobind;
 using namespace nb::literals;
 
 namespace vorn::py {
 
-// The offsets an index block stores: a sequence of int with a numpy view.
-struct Int64Array {
-  std::vector<int64_t> values;
-};
 
 namespace {
 
@@ -31,8 +28,9 @@ nb::object point_list(SpectrumPoints&& p) {
   return make_instance<SpectrumPointList>(std::move(p.x), std::move(p.intensity));
 }
 
-// Wavelengths from a numpy array or any sequence of numbers.
+// Wavelengths from a Float64Array, a numpy array or any sequence of numbers.
 std::vector<double> wavelengths_of(nb::handle arr) {
+  if (const Float64Array* a = exact<Float64Array>(arr)) return a->values;
   std::vector<double> w;
   for (nb::handle v : arr) w.push_back(number(v));
   return w;
@@ -60,27 +58,10 @@ SpectrumPoints read_with_x(ContainerReader& core) {
 }  // namespace
 
 void register_reader(nb::module_& m) {
-  nb::class_<Int64Array>(m, "Int64Array", "Offsets read from an index block.")
-      .def("__len__", [](const Int64Array& a) { return a.values.size(); })
-      .def("__getitem__",
-           [](const Int64Array& a, Py_ssize_t i) {
-             auto n = static_cast<Py_ssize_t>(a.values.size());
-             if (i < 0) i += n;
-             if (i < 0 || i >= n) throw nb::index_error("offset index out of range");
-             return a.values[static_cast<size_t>(i)];
-           })
-      .def_prop_ro(
-          "values",
-          [](nb::handle self) {
-            auto& v = nb::inst_ptr<Int64Array>(self)->values;
-            static const int64_t empty = 0;
-            return nb::cast(nb::ndarray<nb::numpy, const int64_t, nb::ndim<1>>(
-                v.empty() ? &empty : v.data(), {v.size()}, self));
-          },
-          "The offsets as a read-only numpy array.")
-      .def("__repr__", [](const Int64Array& a) {
-        return "<Int64Array of " + std::to_string(a.values.size()) + " offsets>";
-      });
+  bind_value_array<Int64Array>(m, "Int64Array", "Offsets read from an index block.");
+  bind_value_array<Float64Array>(m, "Float64Array",
+                                 "Wavelengths of a diode-array function: a sequence of float, "
+                                 "usable wherever numpy takes an array.");
 
   nb::class_<VdpStream>(m, "VdpStream", "The open file of a reader.")
       .def_prop_ro("closed", &VdpStream::closed, "Whether the file is closed.")

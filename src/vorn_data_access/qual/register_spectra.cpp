@@ -1,0 +1,112 @@
+#include <nanobind/nanobind.h>
+
+#include "../_glue/point_list.hpp"
+#include "../_glue/python.hpp"
+#include "../_glue/reader.hpp"
+#include "qual.hpp"
+#include "record_access.hpp"
+#include "spectrum_reads.hpp"
+
+namespace nb = nanobind;
+using namespace nb::literals;
+
+namespace vorn::py {
+namespace {
+
+nb::object description_field(nb::handle spectrum_index, size_t field) {
+  return SpectrumEntry(spectrum_index).get(field);
+}
+
+template <typename T>
+nb::str spectrum_text(nb::handle self) {
+  nb::object points = self.attr("get_spectrum_points")();
+  Py_ssize_t n = PyObject_Length(points.ptr());
+  if (n < 0) throw nb::python_error();
+  nb::str s("[{}] {} points");
+  return nb::str(s.format(self.attr("index"), n));
+}
+
+}  // namespace
+
+void register_spectra(nb::module_& m) {
+  static PyType_Slot refuse[] = {{Py_tp_new, reinterpret_cast<void*>(refuse_new)}, {0, nullptr}};
+  using R = SpectrumDescriptionRecord;
+
+  nb::class_<Spectrum> spectrum(
+      m, "Spectrum",
+      "One mass spectrum of a QualAnalysis. Its metadata read through to the spectrum's "
+      "description; its points are read on first request and kept.",
+      nb::type_slots(refuse));
+  def_classmethod(
+      spectrum, "_Spectrum__create_instance",
+      [](nb::handle cls, nb::object spectrum_index, nb::object index) {
+        return make_instance<Spectrum>(cls, spectrum_index, index, nb::none());
+      },
+      nb::arg("cls"), "spectrum_index"_a, "index"_a);
+  spectrum.def_prop_ro("index", [](Spectrum& s) { return s.index; }, "Position in the analysis.");
+  struct Property {
+    const char* name;
+    size_t field;
+    const char* doc;
+  };
+  static const Property properties[] = {
+      {"acquisition_condition", R::kAcquisitionCondition,
+       "The AcquisitionCondition the analysis attached."},
+      {"precursor_index", R::kPrecursorIndex, "Index of the precursor spectrum, or None."},
+      {"retention_time", R::kRetentionTime, "Retention time in minutes, or None."},
+      {"product_indices", R::kProductIndices, "Indexes of product spectra, or None."},
+      {"spectrum_type", R::kSpectrumType, "A SpectrumTypes member, or None."},
+      {"supplemental_properties", R::kSupplementalProperties, "Further properties (dict)."},
+  };
+  for (const Property& p : properties)
+    spectrum.def_prop_ro(
+        p.name, [&p](Spectrum& s) { return description_field(s.spectrum_index, p.field); }, p.doc);
+  spectrum.def(
+      "get_spectrum_points",
+      [](Spectrum& s) {
+        if (is_none_eq(s.points)) s.points = read_points_at(s.spectrum_index, false);
+        return s.points;
+      },
+      "The spectrum's points (read once, then kept).");
+  spectrum.def(
+      "get_profile_spectrum_points",
+      [](Spectrum& s) {
+        nb::object position =
+            index_field(s.spectrum_index, SpectrumIndexRecord::kProfilePosition, "profile_position");
+        if (eq(position, nb::int_(0))) raise_exception("No profile spectrum");
+        return read_points_at(s.spectrum_index, true);
+      },
+      "The profile points, read anew on every call.");
+  spectrum.def("__str__", &spectrum_text<Spectrum>).def("__repr__", &spectrum_text<Spectrum>);
+
+  nb::class_<DADSpectrum> dad(
+      m, "DADSpectrum",
+      "One absorbance spectrum of a DADAnalysis; x is the wavelength. Points are read on first "
+      "request and kept.",
+      nb::type_slots(refuse));
+  def_classmethod(
+      dad, "_DADSpectrum__create_instance",
+      [](nb::handle cls, nb::object spectrum_index, nb::object index, nb::object wavelength_arr) {
+        return make_instance<DADSpectrum>(cls, spectrum_index, index, wavelength_arr, nb::none());
+      },
+      nb::arg("cls"), "spectrum_index"_a, "index"_a, "wavelength_arr"_a.none());
+  dad.def_prop_ro("index", [](DADSpectrum& s) { return s.index; }, "Position in the analysis.");
+  dad.def_prop_ro(
+      "retention_time",
+      [](DADSpectrum& s) { return description_field(s.spectrum_index, R::kRetentionTime); },
+      "Retention time in minutes, or None.");
+  dad.def_prop_ro(
+      "supplemental_properties",
+      [](DADSpectrum& s) { return description_field(s.spectrum_index, R::kSupplementalProperties); },
+      "Further properties (dict).");
+  dad.def(
+      "get_spectrum_points",
+      [](DADSpectrum& s) {
+        if (is_none_eq(s.points)) s.points = read_dad_points_at(s.spectrum_index, s.wavelength_arr);
+        return s.points;
+      },
+      "The absorbance points (read once, then kept).");
+  dad.def("__str__", &spectrum_text<DADSpectrum>).def("__repr__", &spectrum_text<DADSpectrum>);
+}
+
+}  // namespace vorn::py
