@@ -58,6 +58,8 @@ def test_records_build_empty_and_take_any_value(cls):
         assert getattr(record, attr) is None
         setattr(record, attr, marker)
         assert getattr(record, attr) is marker
+        setattr(record, attr, None)
+        assert getattr(record, attr) is None
 
 
 def test_spectrum_index_starts_without_profile():

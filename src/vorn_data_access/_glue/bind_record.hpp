@@ -37,7 +37,8 @@ nb::class_<T> bind_record(nb::handle scope, const char* doc) {
     std::string name = std::string("_") + T::kName + "__" + T::kFields[i];
     cls.def_prop_rw(
         name.c_str(), [i](T& self) { return self.get(i); },
-        [i](T& self, nb::object v) { self.set(i, std::move(v)); });
+        [i](T& self, nb::object v) { self.set(i, std::move(v)); },
+        nb::for_setter(nb::arg("value").none()));
   }
   return cls;
 }

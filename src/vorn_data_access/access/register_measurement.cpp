@@ -117,7 +117,8 @@ void register_measurement(nb::module_& m) {
     std::string name = std::string("_Measurement__") + Measurement::kFields[i];
     cls.def_prop_rw(
         name.c_str(), [i](Measurement& x) { return x.slots[i].is_valid() ? x.slots[i] : nb::none(); },
-        [i](Measurement& x, nb::object v) { x.slots[i] = std::move(v); });
+        [i](Measurement& x, nb::object v) { x.slots[i] = std::move(v); },
+        nb::for_setter(nb::arg("value").none()));
   }
   def_classmethod(
       cls, "_Measurement__create_instance",

@@ -54,7 +54,8 @@ void register_vorn_file(nb::module_& m) {
     std::string name = std::string("_VornFile__") + VornFile::kFields[i];
     cls.def_prop_rw(
         name.c_str(), [i](VornFile& f) { return f.slots[i].is_valid() ? f.slots[i] : nb::none(); },
-        [i](VornFile& f, nb::object v) { f.slots[i] = std::move(v); });
+        [i](VornFile& f, nb::object v) { f.slots[i] = std::move(v); },
+        nb::for_setter(nb::arg("value").none()));
   }
   cls.def(
          "__init__",

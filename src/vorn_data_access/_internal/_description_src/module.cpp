@@ -40,7 +40,8 @@ void register_spectrum_description(nb::module_& m) {
     std::string name = std::string("_") + R::kName + "__" + R::kFields[i];
     cls.def_prop_rw(
         name.c_str(), [i](R& self) { return self.get(i); },
-        [i](R& self, nb::object v) { self.set(i, std::move(v)); });
+        [i](R& self, nb::object v) { self.set(i, std::move(v)); },
+        nb::for_setter(nb::arg("value").none()));
   }
 }
 

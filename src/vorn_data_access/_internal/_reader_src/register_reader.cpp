@@ -87,7 +87,8 @@ void register_reader(nb::module_& m) {
   cls.def(nb::init<>())
       .def_prop_rw(
           "_VdpFileReader__stream", [](R& r) { return r.stream.is_valid() ? r.stream : nb::none(); },
-          [](R& r, nb::object v) { r.stream = std::move(v); })
+          [](R& r, nb::object v) { r.stream = std::move(v); },
+          nb::for_setter(nb::arg("value").none()))
       .def(
           "_VdpFileReader__set_buffer",
           [](R& r, int64_t position) {
