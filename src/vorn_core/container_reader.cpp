@@ -363,17 +363,28 @@ SpectrumPoints ContainerReader::read_spectrum_window(double lo, double hi) {
     return p;
   }
   auto [first, last] = block.chunks_for(lo, hi);
+  block.require_frames(first, last);
   size_t n = 0;
   for (size_t k = first; k < last; ++k) n += block.chunks()[k].points;
-  p.x = block.x_f32() ? FloatArray::of_f32(n) : FloatArray::of_f64(n);
-  p.intensity = block.intensity_f32() ? FloatArray::of_f32(n) : FloatArray::of_f64(n);
-  const size_t xw = block.x_f32() ? 4 : 8, iw = block.intensity_f32() ? 4 : 8;
+  const size_t xw = block.x_width(), iw = block.intensity_width();
+  // Stored widths first; narrowed arrays are widened afterwards.
+  FloatArray xs = xw == 4 ? FloatArray::of_f32(n) : FloatArray::of_f64(n);
+  FloatArray is = iw == 4 ? FloatArray::of_f32(n) : FloatArray::of_f64(n);
   size_t at = 0;
   for (size_t k = first; k < last; ++k) {
-    block.decode_chunk(k, static_cast<uint8_t*>(p.x.data()) + at * xw,
-                       static_cast<uint8_t*>(p.intensity.data()) + at * iw);
+    block.decode_chunk(k, static_cast<uint8_t*>(xs.data()) + at * xw,
+                       static_cast<uint8_t*>(is.data()) + at * iw);
     at += block.chunks()[k].points;
   }
+  auto logical = [](FloatArray a, bool f32) {
+    if (a.is_f32() && !f32) {
+      std::vector<double> wide(a.f32().begin(), a.f32().end());
+      return FloatArray(std::move(wide));
+    }
+    return a;
+  };
+  p.x = logical(std::move(xs), block.x_f32());
+  p.intensity = logical(std::move(is), block.intensity_f32());
   return p;
 }
 

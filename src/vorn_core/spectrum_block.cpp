@@ -18,41 +18,82 @@ namespace {
 constexpr uint8_t kLayoutHasX = 1;
 constexpr uint8_t kLayoutXF32 = 2;
 constexpr uint8_t kLayoutIntensityF32 = 4;
+constexpr uint8_t kLayoutXNarrowed = 8;
+constexpr uint8_t kLayoutIntensityNarrowed = 16;
+constexpr uint8_t kLayoutKnown = 31;
 constexpr uint8_t kCodecRaw = 0;
-constexpr uint8_t kCodecZstd = 1;
+constexpr uint8_t kCodecZstd = 1;       // x: first differences
+constexpr uint8_t kCodecZstdDelta2 = 2;  // x: second differences
 constexpr size_t kBlockHeader = 12;  // symbol, crc, body length
 constexpr size_t kBodyHeader = 12;   // layout + reserved, points, chunks
 constexpr size_t kChunkEntrySize = 32;
 
+// Appends the shuffled first or second differences of `x` (as unsigned
+// integers).
 template <typename U>
-void append_x_transformed(const U* x, size_t n, std::vector<uint8_t>& out) {
-  std::vector<U> delta(x, x + n);
-  delta_encode(delta.data(), n);
+void append_x_transformed(const U* x, size_t n, int order, std::vector<uint8_t>& out) {
+  std::vector<U> d(x, x + n);
+  for (int i = 0; i < order; ++i) delta_encode(d.data(), n);
   size_t at = out.size();
   out.resize(at + n * sizeof(U));
-  shuffle_bytes<sizeof(U)>(reinterpret_cast<const uint8_t*>(delta.data()), out.data() + at, n);
+  shuffle_bytes<sizeof(U)>(reinterpret_cast<const uint8_t*>(d.data()), out.data() + at, n);
 }
 
-void append_shuffled(const void* v, size_t n, size_t width, std::vector<uint8_t>& out) {
-  size_t at = out.size();
-  out.resize(at + n * width);
-  const auto* in = static_cast<const uint8_t*>(v);
-  if (width == 4)
-    shuffle_bytes<4>(in, out.data() + at, n);
-  else
-    shuffle_bytes<8>(in, out.data() + at, n);
-}
-
-// Un-shuffles and prefix-sums in one pass.
+// First differences suit centroid m/z (irregular gaps); second differences
+// suit profile m/z, whose spacing changes slowly. Which compresses better is
+// tried on the spectrum's first chunk and kept for the rest.
 template <typename U>
-void unshuffle_undelta(const uint8_t* in, U* out, size_t n) {
-  U acc = 0;
-  for (size_t i = 0; i < n; ++i) {
-    U v = 0;
-    for (size_t b = 0; b < sizeof(U); ++b) v |= static_cast<U>(in[b * n + i]) << (8 * b);
-    acc = static_cast<U>(acc + v);
-    out[i] = acc;
+int better_order(const U* x, size_t n, int level) {
+  if (n < 3) return 1;
+  std::vector<uint8_t> raw, frame;
+  size_t size[2];
+  for (int order = 1; order <= 2; ++order) {
+    raw.clear();
+    frame.clear();
+    append_x_transformed(x, n, order, raw);
+    zstd_compress_append(raw, level, frame);
+    size[order - 1] = frame.size();
   }
+  return size[1] < size[0] ? 2 : 1;
+}
+
+// Whether every float64 value is a float32 value widened: then it is stored
+// in 4 bytes and widened back when read, bit for bit.
+bool narrows(FloatSpan a) {
+  if (a.f32 || !a.data) return false;
+  const auto* v = static_cast<const double*>(a.data);
+  for (size_t i = 0; i < a.size; ++i) {
+    double w = static_cast<double>(static_cast<float>(v[i]));
+    if (bits_of<double, uint64_t>(w) != bits_of<double, uint64_t>(v[i])) return false;
+  }
+  return true;
+}
+
+// The values of `a` from `begin`, `m` of them, at their stored width.
+std::vector<uint8_t> stored_values(FloatSpan a, bool narrowed, size_t begin, size_t m) {
+  std::vector<uint8_t> out;
+  if (narrowed) {
+    out.resize(m * 4);
+    const auto* v = static_cast<const double*>(a.data) + begin;
+    for (size_t i = 0; i < m; ++i) {
+      float f = static_cast<float>(v[i]);
+      std::memcpy(out.data() + i * 4, &f, 4);
+    }
+  } else {
+    const size_t w = a.f32 ? 4 : 8;
+    const auto* p = static_cast<const uint8_t*>(a.data) + begin * w;
+    out.assign(p, p + m * w);
+  }
+  return out;
+}
+
+
+// Un-shuffles, then prefix-sums (once or twice) while the values are still
+// in cache.
+template <typename U>
+void unshuffle_undelta(const uint8_t* in, U* out, size_t n, int order) {
+  unshuffle_bytes<sizeof(U)>(in, reinterpret_cast<uint8_t*>(out), n);
+  for (int i = 0; i < order; ++i) delta_decode(out, n);
 }
 
 std::vector<uint8_t>& scratch() {
@@ -66,8 +107,9 @@ void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncod
                            std::vector<uint8_t>& out) {
   const bool has_x = x.data != nullptr;
   const size_t n = intensity.size;
-  const size_t xw = has_x ? (x.f32 ? 4 : 8) : 0;
-  const size_t iw = intensity.f32 ? 4 : 8;
+  const bool x_narrow = has_x && narrows(x), i_narrow = narrows(intensity);
+  const size_t xw = has_x ? (x.f32 || x_narrow ? 4 : 8) : 0;
+  const size_t iw = intensity.f32 || i_narrow ? 4 : 8;
   const size_t per_chunk = std::max<uint32_t>(enc.chunk_points, 1);
   const size_t chunks = n == 0 ? 0 : (n + per_chunk - 1) / per_chunk;
 
@@ -76,7 +118,9 @@ void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncod
   head.u32(0);  // crc, patched below
   head.u32(0);  // body length, patched below
   head.u8(static_cast<uint8_t>((has_x ? kLayoutHasX : 0) | (has_x && x.f32 ? kLayoutXF32 : 0) |
-                               (intensity.f32 ? kLayoutIntensityF32 : 0)));
+                               (intensity.f32 ? kLayoutIntensityF32 : 0) |
+                               (x_narrow ? kLayoutXNarrowed : 0) |
+                               (i_narrow ? kLayoutIntensityNarrowed : 0)));
   head.u8(0);
   head.u16(0);
   head.u32(static_cast<uint32_t>(n));
@@ -87,43 +131,52 @@ void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncod
 
   std::vector<uint8_t> payload;
   std::vector<uint8_t> raw;
+  int order = 1;
   for (size_t k = 0; k < chunks; ++k) {
     // Equal-sized chunks: the last one is never a runt.
     size_t begin = n * k / chunks, end = n * (k + 1) / chunks, m = end - begin;
+    std::vector<uint8_t> xs, is = stored_values(intensity, i_narrow, begin, m);
     raw.clear();
     if (has_x) {
-      if (x.f32)
-        append_x_transformed(static_cast<const uint32_t*>(x.data) + begin, m, raw);
+      xs = stored_values(x, x_narrow, begin, m);
+      const auto* x32 = reinterpret_cast<const uint32_t*>(xs.data());
+      const auto* x64 = reinterpret_cast<const uint64_t*>(xs.data());
+      if (k == 0) order = xw == 4 ? better_order(x32, m, enc.zstd_level)
+                                  : better_order(x64, m, enc.zstd_level);
+      if (xw == 4)
+        append_x_transformed(x32, m, order, raw);
       else
-        append_x_transformed(static_cast<const uint64_t*>(x.data) + begin, m, raw);
+        append_x_transformed(x64, m, order, raw);
     }
-    append_shuffled(static_cast<const uint8_t*>(intensity.data) + begin * iw, m, iw, raw);
+    size_t at = raw.size();
+    raw.resize(at + m * iw);
+    if (iw == 4)
+      shuffle_bytes<4>(is.data(), raw.data() + at, m);
+    else
+      shuffle_bytes<8>(is.data(), raw.data() + at, m);
     size_t before = payload.size();
     zstd_compress_append(raw, enc.zstd_level, payload);
-    uint8_t codec = kCodecZstd;
+    uint8_t codec = order == 2 ? kCodecZstdDelta2 : kCodecZstd;
     if (payload.size() - before >= m * (xw + iw)) {  // incompressible: store plainly
       payload.resize(before);
-      if (has_x) {
-        const auto* xs = static_cast<const uint8_t*>(x.data) + begin * xw;
-        payload.insert(payload.end(), xs, xs + m * xw);
-      }
-      const auto* is = static_cast<const uint8_t*>(intensity.data) + begin * iw;
-      payload.insert(payload.end(), is, is + m * iw);
+      payload.insert(payload.end(), xs.begin(), xs.end());
+      payload.insert(payload.end(), is.begin(), is.end());
       codec = kCodecRaw;
     }
     size_t e = table_at + k * kChunkEntrySize;
     head.patch<uint32_t>(e, static_cast<uint32_t>(m));
     head.patch<uint32_t>(e + 4, static_cast<uint32_t>(payload.size() - before));
     head.patch<uint8_t>(e + 8, codec);
+    head.patch<uint32_t>(e + 12, crc32c(payload.data() + before, payload.size() - before));
     head.patch<double>(e + 16, has_x ? x[begin] : 0.0);
     head.patch<double>(e + 24, has_x ? x[end - 1] : 0.0);
   }
   size_t body = head.size() - kBlockHeader + payload.size();
   if (body > limits::kSpectrumBody) throw UsageError("spectrum is too large for one data block");
   head.patch<uint32_t>(8, static_cast<uint32_t>(body));
-  uint32_t crc = crc32c(head.bytes().data() + 8, head.size() - 8);
-  crc = crc32c(payload.data(), payload.size(), crc);
-  head.patch<uint32_t>(4, crc);
+  // The header checksum covers the length, layout and chunk table; each chunk
+  // carries its own, so reading a window checks only what it decodes.
+  head.patch<uint32_t>(4, crc32c(head.bytes().data() + 8, head.size() - 8));
   out.insert(out.end(), head.bytes().begin(), head.bytes().end());
   out.insert(out.end(), payload.begin(), payload.end());
 }
@@ -143,19 +196,21 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
   if (body > limits::kSpectrumBody)
     throw FormatError("spectrum data block length exceeds the limit", body_at - 4);
   in.require(body, "spectrum data block");
-  if (crc32c(file.data() + body_at - 4, size_t{body} + 4) != crc)
-    throw FormatError("spectrum data block checksum mismatch", position);
   stored_size_ = kBlockHeader + body;
 
   ByteCursor b(file.subspan(body_at, body), body_at);
   uint8_t layout = b.u8("spectrum layout");
-  if (layout & ~(kLayoutHasX | kLayoutXF32 | kLayoutIntensityF32))
-    throw FormatError("spectrum layout has unknown bits set", body_at);
+  if ((layout & ~kLayoutKnown) || ((layout & kLayoutXF32) && (layout & kLayoutXNarrowed)) ||
+      ((layout & kLayoutIntensityF32) && (layout & kLayoutIntensityNarrowed)) ||
+      (!(layout & kLayoutHasX) && (layout & (kLayoutXF32 | kLayoutXNarrowed))))
+    throw FormatError("spectrum layout " + std::to_string(layout) + " is not valid", body_at);
   if (b.u8("spectrum layout") != 0 || b.u16("spectrum layout") != 0)
     throw FormatError("reserved bytes of a spectrum data block are not zero", body_at + 1);
   has_x_ = layout & kLayoutHasX;
   x_f32_ = has_x_ && (layout & kLayoutXF32);
   intensity_f32_ = layout & kLayoutIntensityF32;
+  x_narrowed_ = layout & kLayoutXNarrowed;
+  intensity_narrowed_ = layout & kLayoutIntensityNarrowed;
   uint64_t count_at = b.position();
   points_ = b.u32("point count");
   if (points_ > limits::kPoints)
@@ -166,7 +221,10 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
                           std::to_string(points_),
                       count_at + 4);
   b.count(chunks, limits::kPoints, kChunkEntrySize, "chunk count");
-  const size_t xw = has_x_ ? (x_f32_ ? 4 : 8) : 0, iw = intensity_f32_ ? 4 : 8;
+  const uint64_t header_end = body_at + kBodyHeader + uint64_t{chunks} * kChunkEntrySize;
+  if (crc32c(file.data() + body_at - 4, header_end - (body_at - 4)) != crc)
+    throw FormatError("spectrum data block checksum mismatch", position);
+  const size_t xw = x_width(), iw = intensity_width();
   uint64_t payload = body_at + kBodyHeader + uint64_t{chunks} * kChunkEntrySize;
   uint64_t body_end = body_at + body;
   uint64_t first_point = 0;
@@ -177,24 +235,21 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
     e.points = b.u32("chunk table");
     e.stored_bytes = b.u32("chunk table");
     e.codec = b.u8("chunk table");
-    for (int r = 0; r < 7; ++r)
+    for (int r = 0; r < 3; ++r)
       if (b.u8("chunk table") != 0)
         throw FormatError("reserved bytes of a chunk entry are not zero", at + 9);
+    e.crc = b.u32("chunk table");
     e.x_first = b.f64("chunk table");
     e.x_last = b.f64("chunk table");
     e.payload_offset = payload;
     e.first_point = first_point;
     if (e.points == 0 || e.points > points_ - first_point)
       throw FormatError("chunk point counts do not add up to the point count", at);
-    if (e.codec > kCodecZstd) throw FormatError("unknown chunk codec", at + 8);
+    if (e.codec > kCodecZstdDelta2) throw FormatError("unknown chunk codec", at + 8);
     if (e.codec == kCodecRaw && e.stored_bytes != uint64_t{e.points} * (xw + iw))
       throw FormatError("raw chunk size does not match its point count", at + 4);
     if (e.stored_bytes > body_end - payload)
       throw FormatError("chunk extends beyond its data block", at + 4);
-    // Before anything is allocated for the points, the frame must agree.
-    if (e.codec == kCodecZstd)
-      zstd_require_content_size({file.data() + payload, e.stored_bytes},
-                                uint64_t{e.points} * (xw + iw), payload, "spectrum chunk");
     if (has_x_) {
       // !(a <= b) also refuses NaN.
       if (!(e.x_first <= e.x_last) || (!chunks_.empty() && !(chunks_.back().x_last <= e.x_first)))
@@ -215,27 +270,29 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
 void SpectrumBlock::decode_chunk(size_t k, void* x_out, void* intensity_out) const {
   const ChunkEntry& e = chunks_[k];
   const size_t m = e.points;
-  const size_t xw = has_x_ ? (x_f32_ ? 4 : 8) : 0, iw = intensity_f32_ ? 4 : 8;
+  const size_t xw = x_width(), iw = intensity_width();
   const uint8_t* src = file_.data() + e.payload_offset;
-  const uint8_t* raw = src;
-  if (e.codec == kCodecZstd) {
+  if (crc32c(src, e.stored_bytes) != e.crc)
+    throw FormatError("spectrum chunk checksum mismatch", e.payload_offset);
+  if (e.codec == kCodecRaw) {
+    if (has_x_) std::memcpy(x_out, src, m * xw);
+    std::memcpy(intensity_out, src + m * xw, m * iw);
+  } else {
     auto& buf = scratch();
     buf.resize(m * (xw + iw));
     zstd_decompress_exact({src, e.stored_bytes}, buf, e.payload_offset, "spectrum chunk");
-    raw = buf.data();
+    const uint8_t* raw = buf.data();
     if (has_x_) {
-      if (x_f32_)
-        unshuffle_undelta<uint32_t>(raw, static_cast<uint32_t*>(x_out), m);
+      const int order = e.codec == kCodecZstdDelta2 ? 2 : 1;
+      if (xw == 4)
+        unshuffle_undelta<uint32_t>(raw, static_cast<uint32_t*>(x_out), m, order);
       else
-        unshuffle_undelta<uint64_t>(raw, static_cast<uint64_t*>(x_out), m);
+        unshuffle_undelta<uint64_t>(raw, static_cast<uint64_t*>(x_out), m, order);
     }
     if (iw == 4)
       unshuffle_bytes<4>(raw + m * xw, static_cast<uint8_t*>(intensity_out), m);
     else
       unshuffle_bytes<8>(raw + m * xw, static_cast<uint8_t*>(intensity_out), m);
-  } else {
-    if (has_x_) std::memcpy(x_out, raw, m * xw);
-    std::memcpy(intensity_out, raw + m * xw, m * iw);
   }
   if (!has_x_) return;
   auto check = [&](const auto* xs) {
@@ -250,23 +307,49 @@ void SpectrumBlock::decode_chunk(size_t k, void* x_out, void* intensity_out) con
       throw FormatError("points of a spectrum chunk are not ascending or do not match its bounds",
                         e.payload_offset);
   };
-  if (x_f32_)
+  if (xw == 4)
     check(static_cast<const float*>(x_out));
   else
     check(static_cast<const double*>(x_out));
 }
 
+void SpectrumBlock::require_frames(size_t first, size_t last) const {
+  const size_t xw = x_width(), iw = intensity_width();
+  for (size_t k = first; k < last; ++k) {
+    const ChunkEntry& e = chunks_[k];
+    if (e.codec != kCodecRaw)
+      zstd_require_content_size({file_.data() + e.payload_offset, e.stored_bytes},
+                                uint64_t{e.points} * (xw + iw), e.payload_offset, "spectrum chunk");
+  }
+}
+
+namespace {
+
+// Widens float32 values in place at the front of a float64 array.
+void widen_in_place(FloatArray& a) {
+  auto& v = a.f64();
+  const auto* f = reinterpret_cast<const float*>(v.data());
+  for (size_t i = v.size(); i-- > 0;) v[i] = static_cast<double>(f[i]);
+}
+
+}  // namespace
+
 void SpectrumBlock::decode(FloatArray& x, FloatArray& intensity) const {
+  require_frames(0, chunks_.size());
+  // Narrowed arrays decode into the front of their float64 arrays and are
+  // widened there (backwards, so no value is overwritten before it is read).
   x = has_x_ ? (x_f32_ ? FloatArray::of_f32(points_) : FloatArray::of_f64(points_))
              : FloatArray::of_f64(0);
   intensity = intensity_f32_ ? FloatArray::of_f32(points_) : FloatArray::of_f64(points_);
-  const size_t xw = has_x_ ? (x_f32_ ? 4 : 8) : 0, iw = intensity_f32_ ? 4 : 8;
+  const size_t xw = x_width(), iw = intensity_width();
   auto* xo = static_cast<uint8_t*>(x.data());
   auto* io = static_cast<uint8_t*>(intensity.data());
   for (size_t k = 0; k < chunks_.size(); ++k) {
     uint64_t p = chunks_[k].first_point;
     decode_chunk(k, xo ? xo + p * xw : nullptr, io + p * iw);
   }
+  if (x_narrowed_) widen_in_place(x);
+  if (intensity_narrowed_) widen_in_place(intensity);
 }
 
 std::pair<size_t, size_t> SpectrumBlock::chunks_for(double lo, double hi) const {

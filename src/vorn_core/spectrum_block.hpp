@@ -14,7 +14,7 @@ namespace vorn {
 struct SpectrumEncoding {
   int zstd_level = 3;
   // Points per chunk; larger spectra are cut into chunks of about this size.
-  uint32_t chunk_points = 1024;
+  uint32_t chunk_points = 512;
 };
 
 // Appends a complete spectrum data block to `out`. `x` may be empty (size 0
@@ -27,6 +27,7 @@ struct ChunkEntry {
   uint32_t points;
   uint32_t stored_bytes;
   uint8_t codec;
+  uint32_t crc;
   double x_first;
   double x_last;
   uint64_t payload_offset;  // absolute position of the stored bytes
@@ -41,18 +42,27 @@ class SpectrumBlock {
   SpectrumBlock(std::span<const uint8_t> file, uint64_t position);
 
   bool has_x() const { return has_x_; }
+  // The precision the values were given in, and are decoded to.
   bool x_f32() const { return x_f32_; }
   bool intensity_f32() const { return intensity_f32_; }
+  // Bytes per value as stored: float64 values that are all widened float32
+  // values are stored in 4 bytes.
+  size_t x_width() const { return has_x_ ? (x_f32_ || x_narrowed_ ? 4 : 8) : 0; }
+  size_t intensity_width() const { return intensity_f32_ || intensity_narrowed_ ? 4 : 8; }
   uint32_t points() const { return points_; }
   const std::vector<ChunkEntry>& chunks() const { return chunks_; }
   uint64_t position() const { return position_; }
   // Bytes of the block as stored (header included).
   uint64_t stored_size() const { return stored_size_; }
 
+  // Checks that the zstd frames of chunks [first, last) declare the sizes
+  // their points need. Call before allocating for those points, so that a
+  // small frame claiming a huge spectrum costs no memory.
+  void require_frames(size_t first, size_t last) const;
   // Decodes all points. Without stored x, `x` is left empty.
   void decode(FloatArray& x, FloatArray& intensity) const;
-  // Decodes chunk `k` into x/intensity starting at index `at` of arrays that
-  // are already large enough.
+  // Decodes chunk `k` at its stored widths (x_width(), intensity_width())
+  // into arrays already large enough for its points.
   void decode_chunk(size_t k, void* x_out, void* intensity_out) const;
   // Range of chunks whose x bounds may hold points in [lo, hi]; all chunks when
   // no x is stored.
@@ -65,6 +75,8 @@ class SpectrumBlock {
   bool has_x_ = false;
   bool x_f32_ = false;
   bool intensity_f32_ = false;
+  bool x_narrowed_ = false;
+  bool intensity_narrowed_ = false;
   uint32_t points_ = 0;
   std::vector<ChunkEntry> chunks_;
 };

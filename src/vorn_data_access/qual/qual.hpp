@@ -68,6 +68,10 @@ struct DADAnalysis {
 nb::object make_acquisition_condition(nb::handle argument);
 bool is_acquisition_condition(nb::handle h);
 
+// `a == b` for conditions: natively when both are AcquisitionCondition
+// instances (the same field comparisons as __eq__), else by the interpreter.
+bool conditions_equal(nb::handle a, nb::handle b);
+
 void register_scan_conditions(nb::module_& m);
 void register_vendor_conditions(nb::module_& m);
 void register_acquisition_condition(nb::module_& m);

@@ -121,6 +121,19 @@ nb::str condition_text(const AC& c) {
 
 bool is_acquisition_condition(nb::handle h) { return nb::isinstance<AC>(h); }
 
+bool same_fields(const AC& a, const AC& b) {
+  for (size_t i = 0; i < 8; ++i)
+    if (ne(a.f[i], b.f[i])) return false;
+  return true;
+}
+
+bool conditions_equal(nb::handle a, nb::handle b) {
+  const AC* x = exact<AC>(a);
+  const AC* y = exact<AC>(b);
+  if (x && y) return same_fields(*x, *y);
+  return eq(a, b);
+}
+
 nb::object make_acquisition_condition(nb::handle argument) {
   AC c;
   c.f[AC::kAdditional] = nb::list();
@@ -165,10 +178,7 @@ void register_acquisition_condition(nb::module_& m) {
     cls.def_prop_ro(names[i], [i](const AC& c) { return c.f[i]; }, docs[i]);
   cls.def("__eq__", [](const AC& a, nb::handle other) {
     if (!nb::isinstance<AC>(other)) return false;
-    const AC& b = nb::cast<const AC&>(other);
-    for (size_t i = 0; i < 8; ++i)
-      if (ne(a.f[i], b.f[i])) return false;
-    return true;
+    return same_fields(a, nb::cast<const AC&>(other));
   }, nb::arg("other").none());
   cls.def("__hash__", [](const AC& c) {
     Hash31 h;

@@ -1,9 +1,14 @@
 #include "xic.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "../_glue/point_list.hpp"
@@ -13,7 +18,6 @@
 #include "../_glue/value_types.hpp"
 #include "../_glue/xic_fill.hpp"
 #include "chromatogram.hpp"
-#include "condition_groups.hpp"
 #include "record_access.hpp"
 #include "vorn_core/spectrum_block.hpp"
 #include "window_sums.hpp"
@@ -24,44 +28,20 @@ namespace {
 using R = SpectrumDescriptionRecord;
 
 struct Request {
-  nb::object option;
-  nb::object condition;
-  nb::object rt_range;  // None: no limit
-  bool window_known = false;
+  nb::object option, condition, rt_range;  // rt_range None: no limit
+  const ValueRange* native_rt_range = nullptr;
+  size_t distinct = 0;  // index of its condition among the distinct ones
   double lo = 0, hi = 0;
   nb::list points;
-  GroupAnswers same;  // condition equal to a spectrum's, per group
-
-  void read_window() {
-    if (window_known) return;
-    nb::object range;
-    if (auto* o = exact<ChromatogramFilterOption>(option))
-      range = o->extract_mz_range;
-    else
-      range = option.attr("extract_mz_range");
-    ValueRange r = range_of(range);
-    lo = r.min;
-    hi = r.max;
-    window_known = true;
-  }
 };
 
-nb::object option_condition(nb::handle option) {
-  if (auto* o = exact<ChromatogramFilterOption>(option)) return o->acquisition_condition;
-  return option.attr("acquisition_condition");
+nb::object option_field(nb::handle option, int which) {
+  if (auto* o = exact<ChromatogramFilterOption>(option))
+    return which == 0 ? o->acquisition_condition
+                      : which == 1 ? o->extract_mz_range : o->retention_time_range;
+  return option.attr(which == 0 ? "acquisition_condition"
+                                : which == 1 ? "extract_mz_range" : "retention_time_range");
 }
-
-nb::object option_rt_range(nb::handle option) {
-  if (auto* o = exact<ChromatogramFilterOption>(option)) return o->retention_time_range;
-  return option.attr("retention_time_range");
-}
-
-// A spectrum that passed the prefilter and the requests it takes part in.
-struct Kept {
-  SpectrumEntry entry;
-  nb::object index, rt, position;
-  size_t first_request = 0;  // into `applicable`
-};
 
 // The retention-time prefilter: bounds covering every request, or none.
 struct Prefilter {
@@ -84,100 +64,220 @@ struct Prefilter {
     if (lt(mn, lo)) lo = mn;
     if (gt(mx, hi)) hi = mx;
   }
-  bool admits(nb::handle rt) const {
-    if (unlimited || !started) return true;
-    if (PyFloat_CheckExact(rt.ptr()) && PyFloat_CheckExact(lo.ptr()) && PyFloat_CheckExact(hi.ptr())) {
-      double v = PyFloat_AS_DOUBLE(rt.ptr());
-      return PyFloat_AS_DOUBLE(lo.ptr()) <= v && v <= PyFloat_AS_DOUBLE(hi.ptr());
-    }
-    return compare(lo, rt, Py_LE) && compare(rt, hi, Py_LE);
+  bool limited() const { return started && !unlimited; }
+  bool native(double& l, double& h) const {
+    if (!PyFloat_CheckExact(lo.ptr()) || !PyFloat_CheckExact(hi.ptr())) return false;
+    l = PyFloat_AS_DOUBLE(lo.ptr());
+    h = PyFloat_AS_DOUBLE(hi.ptr());
+    return true;
   }
 };
 
-// Sums of every (spectrum, request) pair decoded from the package's own
-// file: only the chunks the spectrum's windows touch are decoded, in as many
-// threads as the machine has cores (at most four), without the GIL.
-void sum_natively(const MappedFile& file, const std::vector<int64_t>& positions,
-                  const std::vector<size_t>& begin, const std::vector<uint32_t>& applicable,
-                  const std::vector<Request*>& requests, double lowest,
-                  std::vector<WindowSum>& results) {
-  std::vector<double> lo(requests.size()), hi(requests.size());
-  for (size_t j = 0; j < requests.size(); ++j) {
-    lo[j] = requests[j]->lo;
-    hi[j] = requests[j]->hi;
+// What a spectrum's condition means for the call: whether it is in the
+// requests' condition set, and whether it equals each distinct requested
+// condition. Comparisons go condition by condition, natively for
+// AcquisitionCondition objects: hashing every spectrum's condition (each MS2
+// spectrum of a DDA run has its own) would cost more than the comparisons.
+class ConditionAnswers {
+ public:
+  ConditionAnswers(std::vector<nb::object> distinct, nb::handle set)
+      : distinct_(std::move(distinct)), set_(set) {
+    all_native_ = std::all_of(distinct_.begin(), distinct_.end(),
+                              [](const nb::object& q) { return exact<AcquisitionCondition>(q); });
   }
-  auto work = [&](size_t from, size_t to) {
-    std::vector<uint8_t> xbuf, ibuf;
-    for (size_t s = from; s < to; ++s) {
-      if (begin[s] == begin[s + 1]) continue;
-      if (positions[s] < 0) throw FormatError("negative spectrum position", 0);
-      SpectrumBlock block(file.bytes(), static_cast<uint64_t>(positions[s]));
-      if (!block.has_x())
-        throw FormatError("spectrum stores no x values", static_cast<uint64_t>(positions[s]));
-      double ulo = std::numeric_limits<double>::infinity(), uhi = -ulo;
-      for (size_t k = begin[s]; k < begin[s + 1]; ++k) {
-        ulo = std::min(ulo, lo[applicable[k]]);
-        uhi = std::max(uhi, hi[applicable[k]]);
+
+  // Index into the answers of `condition`, computed on first sight.
+  size_t of(nb::handle condition) {
+    auto it = seen_.find(condition.ptr());
+    if (it != seen_.end()) return it->second;
+    const size_t d = distinct_.size();
+    size_t at = answers_.size();
+    answers_.resize(at + d + 1);
+    bool in_set = false;
+    if (all_native_ && exact<AcquisitionCondition>(condition)) {
+      for (size_t q = 0; q < d; ++q) {
+        bool same = distinct_[q].ptr() == condition.ptr() || conditions_equal(distinct_[q], condition);
+        answers_[at + 1 + q] = same;
+        in_set |= same;
       }
-      auto [c0, c1] = block.chunks_for(ulo, uhi);
-      if (std::isnan(ulo) || std::isnan(uhi)) c0 = 0, c1 = block.chunks().size();
-      size_t n = 0;
-      for (size_t c = c0; c < c1; ++c) n += block.chunks()[c].points;
-      const size_t xw = block.x_f32() ? 4 : 8, iw = block.intensity_f32() ? 4 : 8;
-      xbuf.resize(n * xw);
-      ibuf.resize(n * iw);
-      size_t at = 0;
-      for (size_t c = c0; c < c1; ++c) {
-        block.decode_chunk(c, xbuf.data() + at * xw, ibuf.data() + at * iw);
-        at += block.chunks()[c].points;
+    } else {
+      int found = PySet_Contains(set_.ptr(), condition.ptr());
+      if (found < 0) throw nb::python_error();
+      in_set = found == 1;
+      for (size_t q = 0; q < d; ++q) answers_[at + 1 + q] = !ne(distinct_[q], condition);
+    }
+    answers_[at] = in_set;
+    held_.push_back(nb::borrow(condition));  // keeps the address from being reused
+    seen_.emplace(condition.ptr(), at);
+    return at;
+  }
+  bool in_set(size_t at) const { return answers_[at]; }
+  bool same(size_t at, size_t q) const { return answers_[at + 1 + q]; }
+
+ private:
+  std::vector<nb::object> distinct_;
+  nb::handle set_;
+  bool all_native_;
+  std::unordered_map<PyObject*, size_t> seen_;
+  std::vector<char> answers_;
+  std::vector<nb::object> held_;
+};
+
+// A spectrum that passed the prefilter and the requests it serves:
+// `applicable[first, next.first)`.
+struct Kept {
+  nb::object index, rt, position;
+  size_t first;
+};
+
+struct Plan {
+  std::vector<Request> requests;
+  std::vector<Kept> kept;
+  std::vector<uint32_t> applicable;
+  std::vector<size_t> begin;  // kept.size() + 1 offsets into applicable
+};
+
+void validate_requests(nb::handle options, Plan& plan, nb::set& conditions, Prefilter& prefilter) {
+  Py_ssize_t count = is_none_eq(options) ? 0 : PyObject_Length(options.ptr());
+  if (count < 0) throw nb::python_error();
+  if (count == 0) raise_exception("chromatogram_filter_options is null or empty");
+  plan.requests.resize(static_cast<size_t>(count));
+  for (Py_ssize_t j = 0; j < count; ++j) {
+    Request& r = plan.requests[static_cast<size_t>(j)];
+    r.option = options[j];
+    if (is_none_eq(r.option))
+      raise_exception("element of chromatogram_filter_options should not be null");
+    r.condition = option_field(r.option, 0);
+    if (is_none_eq(r.condition)) raise_exception("acquisition_condition should not be null");
+    conditions.add(r.condition);
+    r.rt_range = option_field(r.option, 2);
+    prefilter.merge(r.rt_range);
+  }
+}
+
+void plan_spectra(QualAnalysis& a, Plan& plan, nb::handle conditions, const Prefilter& prefilter) {
+  // Distinct requested condition objects (by identity).
+  std::vector<nb::object> distinct;
+  std::unordered_map<PyObject*, size_t> distinct_index;
+  std::vector<std::vector<uint32_t>> by_distinct;
+  for (size_t j = 0; j < plan.requests.size(); ++j) {
+    Request& r = plan.requests[j];
+    auto [it, added] = distinct_index.emplace(r.condition.ptr(), distinct.size());
+    if (added) {
+      distinct.push_back(r.condition);
+      by_distinct.emplace_back();
+    }
+    r.distinct = it->second;
+    by_distinct[r.distinct].push_back(static_cast<uint32_t>(j));
+    if (!is_none_eq(r.rt_range)) r.native_rt_range = exact<ValueRange>(r.rt_range);
+  }
+  ConditionAnswers answers(distinct, conditions);
+  double pre_lo = 0, pre_hi = 0;
+  const bool limited = prefilter.limited();
+  const bool native_prefilter = limited && prefilter.native(pre_lo, pre_hi);
+  std::vector<char> window_known(plan.requests.size(), 0);
+
+  for (nb::handle item : a.spectrum_index_list) {
+    SpectrumEntry e(item);
+    double rt_value = 0;
+    const bool rt_native = e.retention_time(rt_value);
+    nb::object rt;
+    if (!rt_native) {
+      rt = e.get(R::kRetentionTime);
+      if (is_none_eq(rt)) continue;
+    }
+    size_t at = answers.of(e.get(R::kAcquisitionCondition));
+    if (!answers.in_set(at)) continue;
+    if (limited) {
+      bool inside;
+      if (rt_native && native_prefilter) {
+        inside = pre_lo <= rt_value && rt_value <= pre_hi;
+      } else {
+        if (!rt.is_valid()) rt = e.get(R::kRetentionTime);
+        inside = compare(prefilter.lo, rt, Py_LE) && compare(rt, prefilter.hi, Py_LE);
       }
-      auto run = [&](const auto* x, const auto* in) {
-        for (size_t k = begin[s]; k < begin[s + 1]; ++k)
-          results[k] = sum_ascending(x, in, n, lo[applicable[k]], hi[applicable[k]], lowest);
-      };
-      const void *xp = xbuf.data(), *ip = ibuf.data();
-      if (block.x_f32() && block.intensity_f32())
-        run(static_cast<const float*>(xp), static_cast<const float*>(ip));
-      else if (block.x_f32())
-        run(static_cast<const float*>(xp), static_cast<const double*>(ip));
-      else if (block.intensity_f32())
-        run(static_cast<const double*>(xp), static_cast<const float*>(ip));
-      else
-        run(static_cast<const double*>(xp), static_cast<const double*>(ip));
+      if (!inside) continue;
     }
-  };
-  const size_t count = positions.size();
-  size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
-  if (count < 64) threads = 1;
-  std::vector<std::exception_ptr> errors(threads);
-  std::vector<std::thread> pool;
-  // Interleaved blocks of spectra keep the threads' shares alike.
-  constexpr size_t kBlock = 32;
-  auto share = [&](size_t t) {
-    try {
-      for (size_t from = t * kBlock; from < count; from += threads * kBlock)
-        work(from, std::min(count, from + kBlock));
-    } catch (...) {
-      errors[t] = std::current_exception();
+    if (!rt.is_valid()) rt = e.get(R::kRetentionTime);
+    const size_t first = plan.applicable.size();
+    for (size_t q = 0; q < by_distinct.size(); ++q) {
+      if (!answers.same(at, q)) continue;
+      for (uint32_t j : by_distinct[q]) {
+        Request& r = plan.requests[j];
+        if (!is_none_eq(r.rt_range)) {
+          bool inside = r.native_rt_range && rt_native ? r.native_rt_range->contains(rt_value)
+                                                       : range_contains(r.rt_range, rt);
+          if (!inside) continue;
+        }
+        if (!window_known[j]) {
+          ValueRange w = range_of(option_field(r.option, 1));
+          r.lo = w.min;
+          r.hi = w.max;
+          window_known[j] = 1;
+        }
+        plan.applicable.push_back(j);
+      }
     }
+    // Spectra come in ascending order, and so do each request's points.
+    std::sort(plan.applicable.begin() + static_cast<ptrdiff_t>(first), plan.applicable.end());
+    plan.kept.push_back({e.get(R::kIndex), rt, e.position(), first});
+  }
+  for (const Kept& k : plan.kept) plan.begin.push_back(k.first);
+  plan.begin.push_back(plan.applicable.size());
+}
+
+// Decodes spectrum `s` (only the chunks its windows touch) and sums each of
+// its requests. No Python: runs in worker threads.
+void sum_spectrum(const MappedFile& file, int64_t position, const Plan& plan,
+                  const std::vector<double>& lo, const std::vector<double>& hi, size_t s,
+                  double lowest, std::vector<WindowSum>& results, std::vector<uint8_t>& xbuf,
+                  std::vector<uint8_t>& ibuf) {
+  const size_t b = plan.begin[s], e = plan.begin[s + 1];
+  if (b == e) return;
+  if (position < 0) throw FormatError("negative spectrum position", 0);
+  SpectrumBlock block(file.bytes(), static_cast<uint64_t>(position));
+  if (!block.has_x()) throw FormatError("spectrum stores no x values", static_cast<uint64_t>(position));
+  double ulo = std::numeric_limits<double>::infinity(), uhi = -ulo;
+  bool nan = false;
+  for (size_t k = b; k < e; ++k) {
+    ulo = std::min(ulo, lo[plan.applicable[k]]);
+    uhi = std::max(uhi, hi[plan.applicable[k]]);
+    nan |= std::isnan(lo[plan.applicable[k]]) || std::isnan(hi[plan.applicable[k]]);
+  }
+  auto [c0, c1] = nan ? std::pair<size_t, size_t>{0, block.chunks().size()} : block.chunks_for(ulo, uhi);
+  block.require_frames(c0, c1);
+  size_t n = 0;
+  for (size_t c = c0; c < c1; ++c) n += block.chunks()[c].points;
+  const size_t xw = block.x_width(), iw = block.intensity_width();
+  xbuf.resize(n * xw);
+  ibuf.resize(n * iw);
+  for (size_t c = c0, at = 0; c < c1; at += block.chunks()[c].points, ++c)
+    block.decode_chunk(c, xbuf.data() + at * xw, ibuf.data() + at * iw);
+  auto run = [&](const auto* x, const auto* in) {
+    for (size_t k = b; k < e; ++k)
+      results[k] = sum_ascending(x, in, n, lo[plan.applicable[k]], hi[plan.applicable[k]], lowest);
   };
-  for (size_t t = 1; t < threads; ++t) pool.emplace_back(share, t);
-  share(0);
-  for (auto& th : pool) th.join();
-  for (auto& e : errors)
-    if (e) std::rethrow_exception(e);
+  const void *xp = xbuf.data(), *ip = ibuf.data();
+  // Stored widths: float32 values widen exactly, so the sums are the same.
+  if (xw == 4 && iw == 4)
+    run(static_cast<const float*>(xp), static_cast<const float*>(ip));
+  else if (xw == 4)
+    run(static_cast<const float*>(xp), static_cast<const double*>(ip));
+  else if (iw == 4)
+    run(static_cast<const double*>(xp), static_cast<const float*>(ip));
+  else
+    run(static_cast<const double*>(xp), static_cast<const double*>(ip));
 }
 
 // The sum of one request over a point list a reader returned.
 WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
   if (const SpectrumPointList* l = exact<SpectrumPointList>(points)) {
     WindowSum r;
-    auto run = [&](const auto& xs) {
+    l->x.visit([&](const auto& xs) {
       l->intensity.visit([&](const auto& is) {
         r = scan_window(xs.data(), is.data(), std::min(xs.size(), is.size()), lo, hi, lowest);
       });
-    };
-    l->x.visit(run);
+    });
     return r;
   }
   WindowSum r;
@@ -196,93 +296,120 @@ WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
   return r;
 }
 
-nb::object as_float(double v, nb::handle zero) {
-  if (v == 0.0 && !std::signbit(v)) return nb::borrow(zero);
-  return nb::float_(v);
+class PointBuilder {
+ public:
+  explicit PointBuilder(Plan& plan) : plan_(plan), zero_(0.0) {}
+  void spectrum(size_t s, const std::vector<WindowSum>& results) {
+    const Kept& k = plan_.kept[s];
+    for (size_t i = plan_.begin[s]; i < plan_.begin[s + 1]; ++i)
+      points_.append(plan_.requests[plan_.applicable[i]].points, k.index, k.rt,
+                     as_float(results[i].sum), as_float(results[i].base_x));
+  }
+
+ private:
+  nb::object as_float(double v) {
+    if (v == 0.0 && !std::signbit(v)) return zero_;
+    return nb::float_(v);
+  }
+  Plan& plan_;
+  PointMaker points_;
+  nb::float_ zero_;
+};
+
+// Decoder threads (no GIL) work through blocks of spectra while this thread
+// turns finished blocks into points, in spectrum order.
+void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<WindowSum>& results,
+                PointBuilder& builder) {
+  const size_t count = plan.kept.size();
+  std::vector<int64_t> positions(count);
+  for (size_t s = 0; s < count; ++s) positions[s] = nb::cast<int64_t>(plan.kept[s].position);
+  std::vector<double> lo(plan.requests.size()), hi(plan.requests.size());
+  for (size_t j = 0; j < plan.requests.size(); ++j) {
+    lo[j] = plan.requests[j].lo;
+    hi[j] = plan.requests[j].hi;
+  }
+  constexpr size_t kBlock = 64;
+  const size_t blocks = (count + kBlock - 1) / kBlock;
+  std::vector<char> done(blocks, 0);
+  std::vector<std::exception_ptr> failure(blocks);
+  std::atomic<size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable ready;
+  auto worker = [&] {
+    std::vector<uint8_t> xbuf, ibuf;
+    for (size_t b; (b = next.fetch_add(1)) < blocks;) {
+      try {
+        for (size_t s = b * kBlock; s < std::min(count, (b + 1) * kBlock); ++s)
+          sum_spectrum(file, positions[s], plan, lo, hi, s, lowest, results, xbuf, ibuf);
+      } catch (...) {
+        failure[b] = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex);
+        done[b] = 1;
+      }
+      ready.notify_all();
+    }
+  };
+  size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
+  threads = std::min(threads, blocks);
+  std::vector<std::thread> pool;
+  for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+  std::exception_ptr error;
+  for (size_t b = 0; b < blocks && !error; ++b) {
+    {
+      nb::gil_scoped_release release;
+      std::unique_lock lock(mutex);
+      ready.wait(lock, [&] { return done[b] != 0; });
+    }
+    if (failure[b]) {
+      error = failure[b];
+      next.store(blocks);  // the others stop at their next block
+      break;
+    }
+    try {
+      for (size_t s = b * kBlock; s < std::min(count, (b + 1) * kBlock); ++s)
+        builder.spectrum(s, results);
+    } catch (...) {
+      error = std::current_exception();
+      next.store(blocks);
+    }
+  }
+  {
+    nb::gil_scoped_release release;
+    for (auto& t : pool) t.join();
+  }
+  if (error) std::rethrow_exception(error);
 }
 
 }  // namespace
 
 nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
-  if (is_none_eq(options) || PyObject_Length(options.ptr()) == 0) {
-    PyErr_Clear();
-    raise_exception("chromatogram_filter_options is null or empty");
-  }
-  const Py_ssize_t count = PyObject_Length(options.ptr());
-  std::vector<Request> requests(static_cast<size_t>(count));
+  Plan plan;
   nb::set conditions;
   Prefilter prefilter;
-  for (Py_ssize_t j = 0; j < count; ++j) {
-    Request& r = requests[static_cast<size_t>(j)];
-    r.option = options[j];
-    if (is_none_eq(r.option)) raise_exception("element of chromatogram_filter_options should not be null");
-    r.condition = option_condition(r.option);
-    if (is_none_eq(r.condition)) raise_exception("acquisition_condition should not be null");
-    conditions.add(r.condition);
-    r.rt_range = option_rt_range(r.option);
-    prefilter.merge(r.rt_range);
-  }
-
-  // The spectra any request may use, and for each the requests it serves.
-  ConditionGroups groups(true);
-  GroupAnswers in_set;
-  auto member = [&](nb::handle c) {
-    int found = PySet_Contains(conditions.ptr(), c.ptr());
-    if (found < 0) throw nb::python_error();
-    return found == 1;
-  };
-  std::vector<Kept> kept;
-  std::vector<uint32_t> applicable;
-  for (nb::handle item : a.spectrum_index_list) {
-    SpectrumEntry e(item);
-    nb::object rt = e.get(R::kRetentionTime);
-    if (is_none_eq(rt)) continue;
-    nb::object condition = e.get(R::kAcquisitionCondition);
-    if (!in_set.get(groups, condition, member) || !prefilter.admits(rt)) continue;
-    Kept k{e, e.get(R::kIndex), rt, e.position(), applicable.size()};
-    for (size_t j = 0; j < requests.size(); ++j) {
-      Request& r = requests[j];
-      auto same = [&](nb::handle c) { return !ne(r.condition, c); };
-      if (!r.same.get(groups, condition, same)) continue;
-      if (!is_none_eq(r.rt_range) && !range_contains(r.rt_range, rt)) continue;
-      r.read_window();
-      applicable.push_back(static_cast<uint32_t>(j));
-    }
-    kept.push_back(std::move(k));
-  }
-  std::vector<size_t> begin;
-  for (const Kept& k : kept) begin.push_back(k.first_request);
-  begin.push_back(applicable.size());
+  validate_requests(options, plan, conditions, prefilter);
+  plan_spectra(a, plan, conditions, prefilter);
 
   const double lowest = -float_info_max();
-  std::vector<WindowSum> results(applicable.size());
+  std::vector<WindowSum> results(plan.applicable.size());
+  PointBuilder builder(plan);
   if (VdpFileReader* reader = exact<VdpFileReader>(a.reader)) {
-    std::vector<int64_t> positions;
-    for (const Kept& k : kept) positions.push_back(nb::cast<int64_t>(k.position));
-    std::vector<Request*> by_index;
-    for (Request& r : requests) by_index.push_back(&r);
     std::shared_ptr<const MappedFile> file = reader->get().file();
-    nb::gil_scoped_release release;
-    sum_natively(*file, positions, begin, applicable, by_index, lowest, results);
+    run_native(*file, plan, lowest, results, builder);
   } else {
-    for (size_t s = 0; s < kept.size(); ++s) {
-      a.reader.attr("_VdpFileReader__set_buffer")(kept[s].position);
+    for (size_t s = 0; s < plan.kept.size(); ++s) {
+      a.reader.attr("_VdpFileReader__set_buffer")(plan.kept[s].position);
       nb::object points = a.reader.attr("_VdpFileReader__read_spectrum")();
-      for (size_t k = begin[s]; k < begin[s + 1]; ++k) {
-        const Request& r = requests[applicable[k]];
+      for (size_t k = plan.begin[s]; k < plan.begin[s + 1]; ++k) {
+        const Request& r = plan.requests[plan.applicable[k]];
         results[k] = sum_points(points, r.lo, r.hi, lowest);
       }
     }
+    for (size_t s = 0; s < plan.kept.size(); ++s) builder.spectrum(s, results);
   }
-
-  PointMaker points;
-  nb::float_ zero(0.0);
-  for (size_t s = 0; s < kept.size(); ++s)
-    for (size_t k = begin[s]; k < begin[s + 1]; ++k)
-      points.append(requests[applicable[k]].points, kept[s].index, kept[s].rt,
-                    as_float(results[k].sum, zero), as_float(results[k].base_x, zero));
   nb::list out;
-  for (Request& r : requests) out.append(r.points);
+  for (Request& r : plan.requests) out.append(r.points);
   return out;
 }
 

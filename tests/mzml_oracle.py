@@ -1,0 +1,89 @@
+"""pyteomics as the independent reader of the sample files: their spectra as
+numpy arrays and fields, and a container written from them with our writer."""
+
+import functools
+
+import numpy as np
+from pyteomics import mzml, mzxml
+from pyteomics.xml import load_psims
+
+from vorn_data_access.common import PolarityTypes, SpectrumTypes
+from vorn_data_access.writer import VornWriter
+
+
+@functools.cache
+def _vocabulary():
+    return load_psims()
+
+
+def read_mzml(path):
+    """pyteomics' reader, reading sequentially (its index of an unindexed file
+    is slow to build) with the PSI-MS vocabulary loaded once."""
+    return mzml.MzML(str(path), use_index=False, cv=_vocabulary())
+
+
+def retention_time(spectrum):
+    scan = spectrum["scanList"]["scan"][0]
+    rt = scan["scan start time"]
+    unit = getattr(rt, "unit_info", "minute")
+    return float(rt) / 60.0 if unit == "second" else float(rt)
+
+
+def ms_spectra(path):
+    """The mass spectra of an mzML file, in file order, as writer keywords."""
+    out = []
+    with read_mzml(path) as reader:
+        for s in reader:
+            if "ms level" not in s:
+                continue
+            fields = dict(
+                retention_time=retention_time(s),
+                ms_level=int(s["ms level"]),
+                polarity=PolarityTypes.NEGATIVE if "negative scan" in s else PolarityTypes.POSITIVE,
+                spectrum_type=SpectrumTypes.PROFILE if "profile spectrum" in s
+                else SpectrumTypes.CENTROID,
+            )
+            precursors = s.get("precursorList", {}).get("precursor", [])
+            if precursors:
+                ion = precursors[0]["selectedIonList"]["selectedIon"][0]
+                fields["precursor_value"] = float(ion["selected ion m/z"])
+            out.append((s["m/z array"], s["intensity array"], fields))
+    return out
+
+
+def absorbance_spectra(path):
+    """The diode-array spectra of an mzML file: (wavelengths, absorbances, retention time)."""
+    out = []
+    with read_mzml(path) as reader:
+        for s in reader:
+            if "wavelength array" in s:
+                out.append((s["wavelength array"], s["intensity array"], retention_time(s)))
+    return out
+
+
+def write_ms(path, spectra, **options):
+    with VornWriter(path, overwrite=True, **options) as w:
+        fn = w.add_measurement().add_ms_function()
+        for mz, intensity, fields in spectra:
+            fn.add_spectrum(mz, intensity, **fields)
+    return path
+
+
+def mzxml_spectra(path):
+    out = []
+    with mzxml.MzXML(str(path)) as reader:
+        for s in reader:
+            out.append((s["m/z array"], s["intensity array"], dict(
+                retention_time=float(s["retentionTime"]), ms_level=int(s["msLevel"]))))
+    return out
+
+
+def window_sum(mz, intensity, lo, hi):
+    """The XIC of one spectrum by numpy: a sequential sum (cumsum adds in
+    point order) and the first most intense m/z."""
+    mz = mz.astype(np.float64)  # compare exact values, as the reader does
+    inside = (mz >= lo) & (mz <= hi)
+    values = intensity[inside].astype(np.float64)
+    if not len(values):
+        return 0.0, 0.0
+    return float(np.cumsum(values)[-1]), float(mz[inside][np.argmax(values)])
