@@ -68,7 +68,7 @@ int run(int argc, char** argv) {
   uint64_t raw = 0, stored = 0;
   for (uint64_t p : positions) {
     blocks.emplace_back(file->bytes(), p);
-    for (const auto& c : blocks.back().chunks()) stored += c.stored_bytes;
+    for (const auto& c : blocks.back().chunks()) stored += c.x_bytes + c.intensity_bytes;
     raw += uint64_t{blocks.back().points()} *
            ((blocks.back().x_f32() ? 4 : 8) + (blocks.back().intensity_f32() ? 4 : 8));
   }
@@ -83,13 +83,16 @@ int run(int argc, char** argv) {
     t = std::chrono::steady_clock::now();
     for (const auto& b : blocks)
       for (const auto& c : b.chunks()) {
-        size_t n = c.points * (b.x_width() + b.intensity_width());
-        buffer.resize(n);
-        const uint8_t* src = file->bytes().data() + c.payload_offset;
-        if (c.codec == 1)
-          ZSTD_decompressDCtx(dctx, buffer.data(), n, src, c.stored_bytes);
-        else
-          std::copy(src, src + n, buffer.data());
+        const uint8_t* base = file->bytes().data();
+        auto part = [&](uint64_t offset, uint32_t bytes, uint8_t codec, size_t n) {
+          buffer.resize(n);
+          if (codec != 0)
+            ZSTD_decompressDCtx(dctx, buffer.data(), n, base + offset, bytes);
+          else
+            std::copy(base + offset, base + offset + n, buffer.data());
+        };
+        if (b.has_x()) part(c.x_offset, c.x_bytes, c.x_codec, c.points * b.x_width());
+        part(c.intensity_offset, c.intensity_bytes, c.intensity_codec, c.points * b.intensity_width());
       }
     plain = std::min(plain, seconds_since(t));
   }

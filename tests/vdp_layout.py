@@ -78,7 +78,7 @@ def reseal(data, block):
     pos, size, kind = block
     if kind == "spectrum data":
         (chunks,) = struct.unpack_from("<I", data, pos + 20)
-        header_end = min(pos + 24 + 32 * chunks, pos + size)
+        header_end = min(pos + 24 + 40 * chunks, pos + size)
         struct.pack_into("<I", data, pos + 4, crc32c(data[pos + 8 : header_end]))
     else:
         struct.pack_into("<I", data, pos + 4, crc32c(data[pos + 16 : pos + size - 4]))

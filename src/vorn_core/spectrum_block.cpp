@@ -22,11 +22,11 @@ constexpr uint8_t kLayoutXNarrowed = 8;
 constexpr uint8_t kLayoutIntensityNarrowed = 16;
 constexpr uint8_t kLayoutKnown = 31;
 constexpr uint8_t kCodecRaw = 0;
-constexpr uint8_t kCodecZstd = 1;       // x: first differences
-constexpr uint8_t kCodecZstdDelta2 = 2;  // x: second differences
-constexpr size_t kBlockHeader = 12;  // symbol, crc, body length
-constexpr size_t kBodyHeader = 12;   // layout + reserved, points, chunks
-constexpr size_t kChunkEntrySize = 32;
+constexpr uint8_t kCodecZstd = 1;        // x: first differences
+constexpr uint8_t kCodecZstdDelta2 = 2;  // x only: second differences
+constexpr size_t kBlockHeader = 12;      // symbol, crc, body length
+constexpr size_t kBodyHeader = 12;       // layout + reserved, points, chunks
+constexpr size_t kChunkEntrySize = 40;
 
 // Appends the shuffled first or second differences of `x` (as unsigned
 // integers).
@@ -132,44 +132,53 @@ void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncod
   std::vector<uint8_t> payload;
   std::vector<uint8_t> raw;
   int order = 1;
+  // Compresses `raw` into the payload, or stores `plain` when that is not
+  // smaller; returns the codec used and the stored size.
+  auto put = [&](const std::vector<uint8_t>& plain, uint8_t codec) -> std::pair<uint8_t, uint32_t> {
+    size_t before = payload.size();
+    zstd_compress_append(raw, enc.zstd_level, payload);
+    if (payload.size() - before >= plain.size()) {
+      payload.resize(before);
+      payload.insert(payload.end(), plain.begin(), plain.end());
+      codec = kCodecRaw;
+    }
+    return {codec, static_cast<uint32_t>(payload.size() - before)};
+  };
   for (size_t k = 0; k < chunks; ++k) {
     // Equal-sized chunks: the last one is never a runt.
     size_t begin = n * k / chunks, end = n * (k + 1) / chunks, m = end - begin;
-    std::vector<uint8_t> xs, is = stored_values(intensity, i_narrow, begin, m);
-    raw.clear();
+    size_t e = table_at + k * kChunkEntrySize;
+    head.patch<uint32_t>(e, static_cast<uint32_t>(m));
+    size_t x_at = payload.size();
     if (has_x) {
-      xs = stored_values(x, x_narrow, begin, m);
+      std::vector<uint8_t> xs = stored_values(x, x_narrow, begin, m);
       const auto* x32 = reinterpret_cast<const uint32_t*>(xs.data());
       const auto* x64 = reinterpret_cast<const uint64_t*>(xs.data());
       if (k == 0) order = xw == 4 ? better_order(x32, m, enc.zstd_level)
                                   : better_order(x64, m, enc.zstd_level);
+      raw.clear();
       if (xw == 4)
         append_x_transformed(x32, m, order, raw);
       else
         append_x_transformed(x64, m, order, raw);
+      auto [codec, size] = put(xs, order == 2 ? kCodecZstdDelta2 : kCodecZstd);
+      head.patch<uint32_t>(e + 4, size);
+      head.patch<uint8_t>(e + 12, codec);
+      head.patch<uint32_t>(e + 16, crc32c(payload.data() + x_at, size));
+      head.patch<double>(e + 24, x[begin]);
+      head.patch<double>(e + 32, x[end - 1]);
     }
-    size_t at = raw.size();
-    raw.resize(at + m * iw);
+    std::vector<uint8_t> is = stored_values(intensity, i_narrow, begin, m);
+    raw.resize(m * iw);
     if (iw == 4)
-      shuffle_bytes<4>(is.data(), raw.data() + at, m);
+      shuffle_bytes<4>(is.data(), raw.data(), m);
     else
-      shuffle_bytes<8>(is.data(), raw.data() + at, m);
-    size_t before = payload.size();
-    zstd_compress_append(raw, enc.zstd_level, payload);
-    uint8_t codec = order == 2 ? kCodecZstdDelta2 : kCodecZstd;
-    if (payload.size() - before >= m * (xw + iw)) {  // incompressible: store plainly
-      payload.resize(before);
-      payload.insert(payload.end(), xs.begin(), xs.end());
-      payload.insert(payload.end(), is.begin(), is.end());
-      codec = kCodecRaw;
-    }
-    size_t e = table_at + k * kChunkEntrySize;
-    head.patch<uint32_t>(e, static_cast<uint32_t>(m));
-    head.patch<uint32_t>(e + 4, static_cast<uint32_t>(payload.size() - before));
-    head.patch<uint8_t>(e + 8, codec);
-    head.patch<uint32_t>(e + 12, crc32c(payload.data() + before, payload.size() - before));
-    head.patch<double>(e + 16, has_x ? x[begin] : 0.0);
-    head.patch<double>(e + 24, has_x ? x[end - 1] : 0.0);
+      shuffle_bytes<8>(is.data(), raw.data(), m);
+    size_t i_at = payload.size();
+    auto [codec, size] = put(is, kCodecZstd);
+    head.patch<uint32_t>(e + 8, size);
+    head.patch<uint8_t>(e + 13, codec);
+    head.patch<uint32_t>(e + 20, crc32c(payload.data() + i_at, size));
   }
   size_t body = head.size() - kBlockHeader + payload.size();
   if (body > limits::kSpectrumBody) throw UsageError("spectrum is too large for one data block");
@@ -233,31 +242,37 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
     uint64_t at = b.position();
     ChunkEntry e;
     e.points = b.u32("chunk table");
-    e.stored_bytes = b.u32("chunk table");
-    e.codec = b.u8("chunk table");
-    for (int r = 0; r < 3; ++r)
-      if (b.u8("chunk table") != 0)
-        throw FormatError("reserved bytes of a chunk entry are not zero", at + 9);
-    e.crc = b.u32("chunk table");
+    e.x_bytes = b.u32("chunk table");
+    e.intensity_bytes = b.u32("chunk table");
+    e.x_codec = b.u8("chunk table");
+    e.intensity_codec = b.u8("chunk table");
+    if (b.u16("chunk table") != 0)
+      throw FormatError("reserved bytes of a chunk entry are not zero", at + 14);
+    e.x_crc = b.u32("chunk table");
+    e.intensity_crc = b.u32("chunk table");
     e.x_first = b.f64("chunk table");
     e.x_last = b.f64("chunk table");
-    e.payload_offset = payload;
     e.first_point = first_point;
     if (e.points == 0 || e.points > points_ - first_point)
       throw FormatError("chunk point counts do not add up to the point count", at);
-    if (e.codec > kCodecZstdDelta2) throw FormatError("unknown chunk codec", at + 8);
-    if (e.codec == kCodecRaw && e.stored_bytes != uint64_t{e.points} * (xw + iw))
+    if (e.x_codec > kCodecZstdDelta2 || e.intensity_codec > kCodecZstd ||
+        (!has_x_ && (e.x_codec != 0 || e.x_bytes != 0)))
+      throw FormatError("unknown chunk codec", at + 12);
+    if ((e.x_codec == kCodecRaw && e.x_bytes != uint64_t{e.points} * xw) ||
+        (e.intensity_codec == kCodecRaw && e.intensity_bytes != uint64_t{e.points} * iw))
       throw FormatError("raw chunk size does not match its point count", at + 4);
-    if (e.stored_bytes > body_end - payload)
+    if (e.x_bytes > body_end - payload || e.intensity_bytes > body_end - payload - e.x_bytes)
       throw FormatError("chunk extends beyond its data block", at + 4);
+    e.x_offset = payload;
+    e.intensity_offset = payload + e.x_bytes;
     if (has_x_) {
       // !(a <= b) also refuses NaN.
       if (!(e.x_first <= e.x_last) || (!chunks_.empty() && !(chunks_.back().x_last <= e.x_first)))
-        throw FormatError("chunk x bounds are not ascending", at + 16);
-    } else if (e.x_first != 0 || e.x_last != 0) {
-      throw FormatError("chunk x bounds set without stored x values", at + 16);
+        throw FormatError("chunk x bounds are not ascending", at + 24);
+    } else if (e.x_first != 0 || e.x_last != 0 || e.x_crc != 0) {
+      throw FormatError("chunk x fields set without stored x values", at + 16);
     }
-    payload += e.stored_bytes;
+    payload += uint64_t{e.x_bytes} + e.intensity_bytes;
     first_point += e.points;
     chunks_.push_back(e);
   }
@@ -267,34 +282,38 @@ SpectrumBlock::SpectrumBlock(std::span<const uint8_t> file, uint64_t position)
     throw FormatError("chunk sizes do not add up to the data block length", body_at);
 }
 
-void SpectrumBlock::decode_chunk(size_t k, void* x_out, void* intensity_out) const {
+namespace {
+
+// The stored bytes of one part of a chunk, checksum verified, decompressed
+// when compressed: a pointer to the part's transformed (or plain) values.
+const uint8_t* part_bytes(std::span<const uint8_t> file, uint64_t offset, uint32_t stored,
+                          uint32_t crc, uint8_t codec, size_t raw_size, const char* what) {
+  const uint8_t* src = file.data() + offset;
+  if (crc32c(src, stored) != crc)
+    throw FormatError(std::string(what) + " checksum mismatch", offset);
+  if (codec == kCodecRaw) return src;
+  auto& buf = scratch();
+  buf.resize(raw_size);
+  zstd_decompress_exact({src, stored}, buf, offset, what);
+  return buf.data();
+}
+
+}  // namespace
+
+void SpectrumBlock::decode_x(size_t k, void* out) const {
   const ChunkEntry& e = chunks_[k];
-  const size_t m = e.points;
-  const size_t xw = x_width(), iw = intensity_width();
-  const uint8_t* src = file_.data() + e.payload_offset;
-  if (crc32c(src, e.stored_bytes) != e.crc)
-    throw FormatError("spectrum chunk checksum mismatch", e.payload_offset);
-  if (e.codec == kCodecRaw) {
-    if (has_x_) std::memcpy(x_out, src, m * xw);
-    std::memcpy(intensity_out, src + m * xw, m * iw);
+  const size_t m = e.points, xw = x_width();
+  const uint8_t* raw =
+      part_bytes(file_, e.x_offset, e.x_bytes, e.x_crc, e.x_codec, m * xw, "spectrum chunk x values");
+  if (e.x_codec == kCodecRaw) {
+    std::memcpy(out, raw, m * xw);
   } else {
-    auto& buf = scratch();
-    buf.resize(m * (xw + iw));
-    zstd_decompress_exact({src, e.stored_bytes}, buf, e.payload_offset, "spectrum chunk");
-    const uint8_t* raw = buf.data();
-    if (has_x_) {
-      const int order = e.codec == kCodecZstdDelta2 ? 2 : 1;
-      if (xw == 4)
-        unshuffle_undelta<uint32_t>(raw, static_cast<uint32_t*>(x_out), m, order);
-      else
-        unshuffle_undelta<uint64_t>(raw, static_cast<uint64_t*>(x_out), m, order);
-    }
-    if (iw == 4)
-      unshuffle_bytes<4>(raw + m * xw, static_cast<uint8_t*>(intensity_out), m);
+    const int order = e.x_codec == kCodecZstdDelta2 ? 2 : 1;
+    if (xw == 4)
+      unshuffle_undelta<uint32_t>(raw, static_cast<uint32_t*>(out), m, order);
     else
-      unshuffle_bytes<8>(raw + m * xw, static_cast<uint8_t*>(intensity_out), m);
+      unshuffle_undelta<uint64_t>(raw, static_cast<uint64_t*>(out), m, order);
   }
-  if (!has_x_) return;
   auto check = [&](const auto* xs) {
     double prev = static_cast<double>(xs[0]);
     bool ok = prev == e.x_first;  // NaN never compares equal
@@ -305,21 +324,43 @@ void SpectrumBlock::decode_chunk(size_t k, void* x_out, void* intensity_out) con
     }
     if (!ok || prev != e.x_last)
       throw FormatError("points of a spectrum chunk are not ascending or do not match its bounds",
-                        e.payload_offset);
+                        e.x_offset);
   };
   if (xw == 4)
-    check(static_cast<const float*>(x_out));
+    check(static_cast<const float*>(out));
   else
-    check(static_cast<const double*>(x_out));
+    check(static_cast<const double*>(out));
+}
+
+void SpectrumBlock::decode_intensity(size_t k, void* out) const {
+  const ChunkEntry& e = chunks_[k];
+  const size_t m = e.points, iw = intensity_width();
+  const uint8_t* raw = part_bytes(file_, e.intensity_offset, e.intensity_bytes, e.intensity_crc,
+                                  e.intensity_codec, m * iw, "spectrum chunk intensities");
+  if (e.intensity_codec == kCodecRaw)
+    std::memcpy(out, raw, m * iw);
+  else if (iw == 4)
+    unshuffle_bytes<4>(raw, static_cast<uint8_t*>(out), m);
+  else
+    unshuffle_bytes<8>(raw, static_cast<uint8_t*>(out), m);
+}
+
+void SpectrumBlock::decode_chunk(size_t k, void* x_out, void* intensity_out) const {
+  if (has_x_) decode_x(k, x_out);
+  decode_intensity(k, intensity_out);
 }
 
 void SpectrumBlock::require_frames(size_t first, size_t last) const {
   const size_t xw = x_width(), iw = intensity_width();
   for (size_t k = first; k < last; ++k) {
     const ChunkEntry& e = chunks_[k];
-    if (e.codec != kCodecRaw)
-      zstd_require_content_size({file_.data() + e.payload_offset, e.stored_bytes},
-                                uint64_t{e.points} * (xw + iw), e.payload_offset, "spectrum chunk");
+    if (e.x_codec != kCodecRaw)
+      zstd_require_content_size({file_.data() + e.x_offset, e.x_bytes}, uint64_t{e.points} * xw,
+                                e.x_offset, "spectrum chunk x values");
+    if (e.intensity_codec != kCodecRaw)
+      zstd_require_content_size({file_.data() + e.intensity_offset, e.intensity_bytes},
+                                uint64_t{e.points} * iw, e.intensity_offset,
+                                "spectrum chunk intensities");
   }
 }
 

@@ -23,15 +23,18 @@ struct SpectrumEncoding {
 void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncoding& enc,
                            std::vector<uint8_t>& out);
 
+// One chunk of a block: its x part and its intensity part are compressed and
+// checksummed separately, so a window can be looked up in the x values before
+// (and without) decoding intensities.
 struct ChunkEntry {
   uint32_t points;
-  uint32_t stored_bytes;
-  uint8_t codec;
-  uint32_t crc;
+  uint32_t x_bytes, intensity_bytes;
+  uint8_t x_codec, intensity_codec;
+  uint32_t x_crc, intensity_crc;
   double x_first;
   double x_last;
-  uint64_t payload_offset;  // absolute position of the stored bytes
-  uint64_t first_point;     // index of the chunk's first point in the spectrum
+  uint64_t x_offset, intensity_offset;  // absolute positions of the stored bytes
+  uint64_t first_point;                 // index of the chunk's first point in the spectrum
 };
 
 // A validated view of one block inside the file's bytes: header checked,
@@ -59,6 +62,11 @@ class SpectrumBlock {
   // their points need. Call before allocating for those points, so that a
   // small frame claiming a huge spectrum costs no memory.
   void require_frames(size_t first, size_t last) const;
+  // Decodes the x values of chunk `k` at their stored width into `out`, and
+  // checks that they ascend and match the chunk's bounds.
+  void decode_x(size_t k, void* out) const;
+  // Decodes the intensities of chunk `k` at their stored width into `out`.
+  void decode_intensity(size_t k, void* out) const;
   // Decodes all points. Without stored x, `x` is left empty.
   void decode(FloatArray& x, FloatArray& intensity) const;
   // Decodes chunk `k` at its stored widths (x_width(), intensity_width())

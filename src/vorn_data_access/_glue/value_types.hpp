@@ -29,10 +29,19 @@ struct ChromatogramPointObject {
 };
 
 // A new point of `type` (the class or a subclass); the values are borrowed.
+// `exact`: `type` is the class itself (not a subclass), whose instances need
+// no zeroing and no collector tracking, so a plain allocation will do.
 inline PyObject* new_chromatogram_point(PyTypeObject* type, PyObject* spectrum_index,
                                         PyObject* retention_time, PyObject* intensity,
-                                        PyObject* base_x) {
-  PyObject* o = type->tp_alloc(type, 0);
+                                        PyObject* base_x, bool exact = false) {
+  PyObject* o;
+  if (exact) {
+    o = static_cast<PyObject*>(PyObject_Malloc(sizeof(ChromatogramPointObject)));
+    if (!o) return PyErr_NoMemory();
+    PyObject_Init(o, type);
+  } else {
+    o = type->tp_alloc(type, 0);
+  }
   if (!o) return nullptr;
   auto* p = reinterpret_cast<ChromatogramPointObject*>(o);
   Py_INCREF(spectrum_index);

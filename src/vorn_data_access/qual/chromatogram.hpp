@@ -21,8 +21,8 @@ class PointMaker {
   }
   nb::object make(nb::handle index, nb::handle rt, nb::handle intensity, nb::handle base_x) const {
     if (native_) {
-      PyObject* p =
-          new_chromatogram_point(native_, index.ptr(), rt.ptr(), intensity.ptr(), base_x.ptr());
+      PyObject* p = new_chromatogram_point(native_, index.ptr(), rt.ptr(), intensity.ptr(),
+                                           base_x.ptr(), true);
       if (!p) throw nb::python_error();
       return nb::steal(p);
     }

@@ -4,7 +4,6 @@
 // the most intense points. No Python in here: it runs without the GIL.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 
 namespace vorn::py {
@@ -32,17 +31,6 @@ WindowSum scan_window(const X* x, const I* intensity, size_t n, double lo, doubl
     r.sum += v;
   }
   return r;
-}
-
-// The same for points known to ascend: a binary search finds where the
-// skipped points end, so the result is the scan's, sums in the same order.
-template <typename X, typename I>
-WindowSum sum_ascending(const X* x, const I* intensity, size_t n, double lo, double hi,
-                        double lowest) {
-  const X* first =
-      std::partition_point(x, x + n, [lo](X v) { return static_cast<double>(v) < lo; });
-  size_t start = static_cast<size_t>(first - x);
-  return scan_window(x + start, intensity + start, n - start, lo, hi, lowest);
 }
 
 }  // namespace vorn::py

@@ -155,21 +155,35 @@ void validate_requests(nb::handle options, Plan& plan, nb::set& conditions, Pref
   }
 }
 
+void read_window(Request& r, char& known) {
+  ValueRange w = range_of(option_field(r.option, 1));
+  r.lo = w.min;
+  r.hi = w.max;
+  known = 1;
+}
+
 void plan_spectra(QualAnalysis& a, Plan& plan, nb::handle conditions, const Prefilter& prefilter) {
   // Distinct requested condition objects (by identity).
+  // Requests by distinct condition object, those without a retention-time
+  // range apart (they take every spectrum of their condition).
   std::vector<nb::object> distinct;
   std::unordered_map<PyObject*, size_t> distinct_index;
-  std::vector<std::vector<uint32_t>> by_distinct;
+  std::vector<std::vector<uint32_t>> unlimited, ranged;
   for (size_t j = 0; j < plan.requests.size(); ++j) {
     Request& r = plan.requests[j];
     auto [it, added] = distinct_index.emplace(r.condition.ptr(), distinct.size());
     if (added) {
       distinct.push_back(r.condition);
-      by_distinct.emplace_back();
+      unlimited.emplace_back();
+      ranged.emplace_back();
     }
     r.distinct = it->second;
-    by_distinct[r.distinct].push_back(static_cast<uint32_t>(j));
-    if (!is_none_eq(r.rt_range)) r.native_rt_range = exact<ValueRange>(r.rt_range);
+    if (is_none_eq(r.rt_range)) {
+      unlimited[r.distinct].push_back(static_cast<uint32_t>(j));
+    } else {
+      r.native_rt_range = exact<ValueRange>(r.rt_range);
+      ranged[r.distinct].push_back(static_cast<uint32_t>(j));
+    }
   }
   ConditionAnswers answers(distinct, conditions);
   double pre_lo = 0, pre_hi = 0;
@@ -200,26 +214,33 @@ void plan_spectra(QualAnalysis& a, Plan& plan, nb::handle conditions, const Pref
     }
     if (!rt.is_valid()) rt = e.get(R::kRetentionTime);
     const size_t first = plan.applicable.size();
-    for (size_t q = 0; q < by_distinct.size(); ++q) {
+    size_t groups = 0;
+    for (size_t q = 0; q < distinct.size(); ++q) {
       if (!answers.same(at, q)) continue;
-      for (uint32_t j : by_distinct[q]) {
+      ++groups;
+      if (!unlimited[q].empty() && !window_known[unlimited[q].front()]) {
+        for (uint32_t j : unlimited[q]) read_window(plan.requests[j], window_known[j]);
+        std::stable_sort(unlimited[q].begin(), unlimited[q].end(), [&](uint32_t x, uint32_t y) {
+          return plan.requests[x].lo < plan.requests[y].lo;
+        });
+      }
+      plan.applicable.insert(plan.applicable.end(), unlimited[q].begin(), unlimited[q].end());
+      for (uint32_t j : ranged[q]) {
         Request& r = plan.requests[j];
-        if (!is_none_eq(r.rt_range)) {
-          bool inside = r.native_rt_range && rt_native ? r.native_rt_range->contains(rt_value)
-                                                       : range_contains(r.rt_range, rt);
-          if (!inside) continue;
-        }
-        if (!window_known[j]) {
-          ValueRange w = range_of(option_field(r.option, 1));
-          r.lo = w.min;
-          r.hi = w.max;
-          window_known[j] = 1;
-        }
+        bool inside = r.native_rt_range && rt_native ? r.native_rt_range->contains(rt_value)
+                                                     : range_contains(r.rt_range, rt);
+        if (!inside) continue;
+        if (!window_known[j]) read_window(r, window_known[j]);
         plan.applicable.push_back(j);
       }
+      groups += ranged[q].empty() ? 0 : 1;
     }
-    // Spectra come in ascending order, and so do each request's points.
-    std::sort(plan.applicable.begin() + static_cast<ptrdiff_t>(first), plan.applicable.end());
+    // Windows by lower bound let one sweep through a spectrum serve them all;
+    // the order of a spectrum's requests does not matter to the results.
+    auto by_lo = [&](uint32_t a, uint32_t b) { return plan.requests[a].lo < plan.requests[b].lo; };
+    if (groups > 1)
+      std::stable_sort(plan.applicable.begin() + static_cast<ptrdiff_t>(first),
+                       plan.applicable.end(), by_lo);
     plan.kept.push_back({e.get(R::kIndex), rt, e.position(), first});
   }
   for (const Kept& k : plan.kept) plan.begin.push_back(k.first);
@@ -251,22 +272,58 @@ void sum_spectrum(const MappedFile& file, int64_t position, const Plan& plan,
   const size_t xw = block.x_width(), iw = block.intensity_width();
   xbuf.resize(n * xw);
   ibuf.resize(n * iw);
-  for (size_t c = c0, at = 0; c < c1; at += block.chunks()[c].points, ++c)
-    block.decode_chunk(c, xbuf.data() + at * xw, ibuf.data() + at * iw);
-  auto run = [&](const auto* x, const auto* in) {
-    for (size_t k = b; k < e; ++k)
-      results[k] = sum_ascending(x, in, n, lo[plan.applicable[k]], hi[plan.applicable[k]], lowest);
+  // x values first; a chunk's intensities are decoded only when some window
+  // holds one of its points. Unread intensities stay zero and are never summed.
+  std::vector<size_t> starts;  // first point of each decoded chunk, then n
+  for (size_t c = c0, at = 0; c < c1; at += block.chunks()[c].points, ++c) {
+    block.decode_x(c, xbuf.data() + at * xw);
+    starts.push_back(at);
+  }
+  starts.push_back(n);
+  // With the windows in ascending order of lower bound (no NaN), where each
+  // window's points start only moves forward: one sweep finds them all.
+  // Otherwise a binary search per window.
+  const bool sweep = !nan && e - b > 8;
+  auto run = [&](const auto* x, auto intensity_type) {
+    using I = decltype(intensity_type);
+    auto* in = reinterpret_cast<I*>(ibuf.data());
+    std::vector<char> decoded(c1 - c0, 0);
+    size_t cursor = 0;
+    for (size_t k = b; k < e; ++k) {
+      const double l = lo[plan.applicable[k]], h = hi[plan.applicable[k]];
+      // Ascending x: the points the scan would skip end where x reaches l.
+      size_t first;
+      if (sweep) {
+        while (cursor < n && static_cast<double>(x[cursor]) < l) ++cursor;
+        first = cursor;
+      } else {
+        first = static_cast<size_t>(
+            std::partition_point(x, x + n, [l](auto v) { return static_cast<double>(v) < l; }) - x);
+      }
+      size_t last = first;
+      while (last < n && !(static_cast<double>(x[last]) > h)) ++last;
+      if (first < last) {
+        size_t c = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), first) -
+                                       starts.begin()) - 1;
+        for (; c < c1 - c0 && starts[c] < last; ++c)
+          if (!decoded[c]) {
+            block.decode_intensity(c0 + c, in + starts[c]);
+            decoded[c] = 1;
+          }
+      }
+      results[k] = scan_window(x + first, in + first, last - first, l, h, lowest);
+    }
   };
-  const void *xp = xbuf.data(), *ip = ibuf.data();
+  const void* xp = xbuf.data();
   // Stored widths: float32 values widen exactly, so the sums are the same.
   if (xw == 4 && iw == 4)
-    run(static_cast<const float*>(xp), static_cast<const float*>(ip));
+    run(static_cast<const float*>(xp), float{});
   else if (xw == 4)
-    run(static_cast<const float*>(xp), static_cast<const double*>(ip));
+    run(static_cast<const float*>(xp), double{});
   else if (iw == 4)
-    run(static_cast<const double*>(xp), static_cast<const float*>(ip));
+    run(static_cast<const double*>(xp), float{});
   else
-    run(static_cast<const double*>(xp), static_cast<const double*>(ip));
+    run(static_cast<const double*>(xp), double{});
 }
 
 // The sum of one request over a point list a reader returned.
@@ -296,14 +353,22 @@ WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
   return r;
 }
 
+// Fills each request's list, sized up front, with its points in spectrum order.
 class PointBuilder {
  public:
-  explicit PointBuilder(Plan& plan) : plan_(plan), zero_(0.0) {}
+  explicit PointBuilder(Plan& plan) : plan_(plan), zero_(0.0), filled_(plan.requests.size(), 0) {
+    std::vector<Py_ssize_t> counts(plan.requests.size(), 0);
+    for (uint32_t j : plan.applicable) ++counts[j];
+    for (size_t j = 0; j < plan.requests.size(); ++j)
+      plan.requests[j].points = nb::steal<nb::list>(PyList_New(counts[j]));
+  }
   void spectrum(size_t s, const std::vector<WindowSum>& results) {
     const Kept& k = plan_.kept[s];
-    for (size_t i = plan_.begin[s]; i < plan_.begin[s + 1]; ++i)
-      points_.append(plan_.requests[plan_.applicable[i]].points, k.index, k.rt,
-                     as_float(results[i].sum), as_float(results[i].base_x));
+    for (size_t i = plan_.begin[s]; i < plan_.begin[s + 1]; ++i) {
+      const uint32_t j = plan_.applicable[i];
+      nb::object p = points_.make(k.index, k.rt, as_float(results[i].sum), as_float(results[i].base_x));
+      PyList_SET_ITEM(plan_.requests[j].points.ptr(), filled_[j]++, p.release().ptr());
+    }
   }
 
  private:
@@ -314,6 +379,7 @@ class PointBuilder {
   Plan& plan_;
   PointMaker points_;
   nb::float_ zero_;
+  std::vector<Py_ssize_t> filled_;
 };
 
 // Decoder threads (no GIL) work through blocks of spectra while this thread

@@ -65,7 +65,7 @@ void register_writer(nb::module_& m) {
           },
           "path"_a, nb::kw_only(), "overwrite"_a = false,
           "converter_version"_a = nb::make_tuple(1, 0, 0), "compression_level"_a = 3,
-          "chunk_points"_a = 1024)
+          "chunk_points"_a = 512)
       .def_prop_ro(
           "path", [](VornWriter& w) { return w.get().path(); }, "Destination path.")
       .def_prop_ro(
