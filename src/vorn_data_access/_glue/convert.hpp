@@ -10,7 +10,6 @@
 #include <string>
 
 #include "python.hpp"
-#include "records.hpp"
 #include "value_types.hpp"
 #include "vorn_core/errors.hpp"
 #include "vorn_core/format.hpp"
@@ -95,96 +94,6 @@ inline Properties properties_from_python(nb::handle mapping) {
     out.emplace_back(nb::cast<std::string>(key), std::move(v));
   }
   return out;
-}
-
-inline nb::object SpectrumDescriptionRecord::get(size_t f) {
-  nb::object& s = slots[f];
-  if (s.is_valid()) return s;
-  if (!decoded) {
-    s = nb::none();
-    return s;
-  }
-  const SpectrumDescription& d = native;
-  switch (f) {
-    case kIndex:
-      s = nb::int_(index);
-      break;
-    case kRetentionTime:
-      s = opt(d.retention_time);
-      break;
-    case kAcquisitionCondition:
-      s = nb::none();
-      break;
-    case kAcquisitionConditionIndex:
-      s = opt(d.acquisition_condition_index);
-      break;
-    case kMsLevel:
-      s = opt(d.ms_level);
-      break;
-    case kPolarity:
-      s = opt_enum(d.polarity);
-      break;
-    case kCollisionEnergy:
-      s = opt(d.collision_energy);
-      break;
-    case kConeVoltage:
-      s = opt(d.cone_voltage);
-      break;
-    case kMassRange:
-      s = opt(d.mass_range);
-      break;
-    case kPrecursorRange:
-      s = opt(d.precursor_range);
-      break;
-    case kPrecursorValue:
-      s = opt(d.precursor_value);
-      break;
-    case kPrecursorIndex:
-      s = opt(d.precursor_index);
-      break;
-    case kProductIndices:
-      if (d.product_indices) {
-        nb::list l;
-        for (int64_t v : *d.product_indices) l.append(nb::int_(v));
-        s = l;
-      } else {
-        s = nb::none();
-      }
-      break;
-    case kSpectrumType:
-      s = opt_enum(d.spectrum_type);
-      break;
-    case kIsProfileSpectrumMeasured:
-      s = opt(d.is_profile_spectrum_measured);
-      break;
-    case kCurrentTotalIon:
-      s = opt(d.current_total_ion);
-      break;
-    case kBasePeakMz:
-      s = opt(d.base_peak_mz);
-      break;
-    case kBasePeakIntensity:
-      s = opt(d.base_peak_intensity);
-      break;
-    case kSupplementalProperties:
-      s = opt(d.supplemental_properties);
-      break;
-    default:
-      s = nb::none();
-  }
-  return s;
-}
-
-inline bool SpectrumDescriptionRecord::retention_time_double(double& out) const {
-  const nb::object& s = slots[kRetentionTime];
-  if (s.is_valid()) {
-    if (!PyFloat_CheckExact(s.ptr())) return false;
-    out = PyFloat_AS_DOUBLE(s.ptr());
-    return true;
-  }
-  if (!decoded || !native.retention_time) return false;
-  out = *native.retention_time;
-  return true;
 }
 
 }  // namespace vorn::py

@@ -35,3 +35,29 @@ inline void register_core_errors() {
 }
 
 }  // namespace vorn::py
+
+namespace vorn::py {
+
+// Sets the Python error for the exception being handled, in functions called
+// by the interpreter directly (not through nanobind).
+inline void translate_current_exception() noexcept {
+  try {
+    throw;
+  } catch (nb::python_error& e) {
+    e.restore();
+  } catch (const vorn::FormatError& e) {
+    raise_package_error("VornFormatError", e.what());
+  } catch (const vorn::IoError& e) {
+    raise_package_error("VornIOError", e.what());
+  } catch (const vorn::ClosedError& e) {
+    raise_package_error("VornClosedError", e.what());
+  } catch (const vorn::UsageError& e) {
+    PyErr_SetString(PyExc_ValueError, e.what());
+  } catch (const std::exception& e) {
+    PyErr_SetString(PyExc_RuntimeError, e.what());
+  } catch (...) {
+    PyErr_SetString(PyExc_RuntimeError, "unknown error");
+  }
+}
+
+}  // namespace vorn::py

@@ -90,14 +90,6 @@ struct QuanDescriptionRecord : SlotRecord<2> {
                                                          "supplemental_properties"};
 };
 
-struct SpectrumIndexRecord : SlotRecord<4> {
-  enum Field { kReader, kPosition, kProfilePosition, kDescription };
-  static constexpr const char* kName = "SpectrumIndex";
-  static constexpr std::array<const char*, 4> kFields = {"reader", "position", "profile_position",
-                                                         "spectrum_description"};
-  SpectrumIndexRecord() { slots[kProfilePosition] = nb::int_(0); }
-};
-
 struct AcquisitionConditionRecordObj : SlotRecord<3> {
   enum Field { kCore, kPrecursorRange, kPrecursorValue };
   static constexpr const char* kName = "InternalAcquisitionCondition";
@@ -132,70 +124,6 @@ struct XicInfoRecord : SlotRecord<4> {
   static constexpr const char* kName = "XicInfo";
   static constexpr std::array<const char*, 4> kFields = {"value_range", "spectrum_point",
                                                          "is_break_to_read", "xic"};
-};
-
-// InternalSpectrumDescription. `slots[i]` overrides (or caches) field i; an
-// empty slot reads the decoded value, or None for a record built by hand.
-struct SpectrumDescriptionRecord {
-  enum Field {
-    kIndex,
-    kRetentionTime,
-    kAcquisitionCondition,
-    kAcquisitionConditionIndex,
-    kMsLevel,
-    kPolarity,
-    kCollisionEnergy,
-    kConeVoltage,
-    kMassRange,
-    kPrecursorRange,
-    kPrecursorValue,
-    kPrecursorIndex,
-    kProductIndices,
-    kSpectrumType,
-    kIsProfileSpectrumMeasured,
-    kCurrentTotalIon,
-    kBasePeakMz,
-    kBasePeakIntensity,
-    kSupplementalProperties,
-    kFieldCount
-  };
-  static constexpr const char* kName = "InternalSpectrumDescription";
-  static constexpr std::array<const char*, kFieldCount> kFields = {
-      "index",
-      "retention_time",
-      "acquisition_condition",
-      "acquisition_condition_index",
-      "ms_level",
-      "polarity",
-      "collision_energy",
-      "cone_voltage",
-      "mass_range",
-      "precursor_range",
-      "precursor_value",
-      "precursor_index",
-      "product_indices",
-      "spectrum_type",
-      "is_profile_spectrum_measured",
-      "current_total_ion",
-      "base_peak_mz",
-      "base_peak_intensity",
-      "supplemental_properties"};
-
-  SpectrumDescriptionRecord() = default;
-  SpectrumDescriptionRecord(SpectrumDescription d, int64_t i)
-      : native(std::move(d)), index(i), decoded(true) {}
-
-  SpectrumDescription native;
-  int64_t index = 0;
-  bool decoded = false;
-  std::array<nb::object, kFieldCount> slots;
-
-  // Field `f` as a Python object, created on first use and kept.
-  nb::object get(size_t f);
-  void set(size_t f, nb::object v) { slots[f] = std::move(v); }
-  // The retention time as a double when it is a plain float or stored value;
-  // false when it is None or some other object.
-  bool retention_time_double(double& out) const;
 };
 
 }  // namespace vorn::py

@@ -5,7 +5,7 @@
 #include "../_glue/positions.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
-#include "../_glue/records.hpp"
+#include "../_glue/spectrum_records.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
 
@@ -26,20 +26,21 @@ nb::list read_natively(nb::handle reader, ContainerReader& core, nb::handle posi
   std::vector<int64_t> profiles;
   if (has_profile) profiles = core.read_int64_array();
   core.set_decompressed_buffer();
+  // One table of decoded descriptions for the block, shared by its records.
+  SpectrumTable rows;
+  rows.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) rows.push_back(core.next_spectrum());
+  nb::object table = make_spectrum_table(std::move(rows));
   nb::list list = nb::steal<nb::list>(PyList_New(count));
-  nb::handle record_type = bound_type<SpectrumIndexRecord>();
-  nb::handle description_type = bound_type<SpectrumDescriptionRecord>();
+  PyTypeObject* record_type = spectrum_index_type();
+  PyTypeObject* description_type = spectrum_description_type();
   for (uint32_t i = 0; i < count; ++i) {
-    nb::object desc = make_instance<SpectrumDescriptionRecord>(description_type, core.next_spectrum(),
-                                                               int64_t{i});
-    nb::object rec = make_instance<SpectrumIndexRecord>(record_type);
-    auto* r = nb::inst_ptr<SpectrumIndexRecord>(rec);
-    r->slots[SpectrumIndexRecord::kReader] = nb::borrow(reader);
-    r->slots[SpectrumIndexRecord::kPosition] = nb::int_(absolute_position(positions[i], origin));
-    r->slots[SpectrumIndexRecord::kDescription] = std::move(desc);
-    if (has_profile)
-      r->slots[SpectrumIndexRecord::kProfilePosition] =
-          nb::int_(absolute_position(profiles[i], origin));
+    nb::object desc = new_spectrum_description(description_type, table, i, int64_t{i});
+    nb::object rec = new_spectrum_index(record_type, reader, desc);
+    auto* r = reinterpret_cast<SpectrumIndexObject*>(rec.ptr());
+    r->position_value = absolute_position(positions[i], origin);
+    r->has_position_value = true;
+    if (has_profile) r->profile_value = absolute_position(profiles[i], origin);
     PyList_SET_ITEM(list.ptr(), i, rec.release().ptr());
   }
   core.reset_decompressed_buffer();
@@ -76,7 +77,8 @@ nb::list read_by_protocol(nb::handle reader, nb::handle position) {
 
 nb::list read_spectrum_index_list(nb::handle reader, nb::handle position) {
   VdpFileReader* native = exact<VdpFileReader>(reader);
-  if (native && qual_name("SpectrumIndex").ptr() == bound_type<SpectrumIndexRecord>() &&
+  if (native &&
+      qual_name("SpectrumIndex").ptr() == reinterpret_cast<PyObject*>(spectrum_index_type()) &&
       qual_name("VornSymbols").ptr() == nb::module_::import_("vorn_data_access._internal._enum")
                                             .attr("VornSymbols")
                                             .ptr())
@@ -107,7 +109,7 @@ Py_ssize_t nearest_spectrum(nb::handle list, nb::handle retention_time) {
       }
       continue;
     }
-    nb::object value = e.get(SpectrumDescriptionRecord::kRetentionTime);
+    nb::object value = e.get(kRetentionTime);
     if (is_none_eq(value)) continue;
     if (native) {
       native = false;

@@ -1,8 +1,11 @@
 #include <nanobind/nanobind.h>
 
+#include <cstring>
+
 #include "../_glue/convert.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/records.hpp"
+#include "../_glue/spectrum_records.hpp"
 #include "qual.hpp"
 
 namespace nb = nanobind;
@@ -23,18 +26,30 @@ nb::object level_or_one(nb::handle level) {
   return is_none_eq(level) ? nb::object(nb::int_(1)) : nb::borrow(level);
 }
 
+// A slot record's field: natively for the package's own record class, by
+// its mangled name otherwise.
+template <typename Record>
+nb::object record_field(nb::handle record, size_t slot) {
+  if (const Record* r = exact<Record>(record)) return r->get(slot);
+  return field(record, Record::kName, Record::kFields[slot]);
+}
+
 void from_stored_condition(AC& c, nb::handle record) {
-  nb::object core = field(record, "InternalAcquisitionCondition", "internal_acquisition_core_condition");
+  using Stored = AcquisitionConditionRecordObj;
+  using Core = CoreConditionRecord;
+  nb::object core = record_field<Stored>(record, Stored::kCore);
   auto core_field = [&](const char* name) {
-    return field(core, "InternalAcquisitionCoreCondition", name);
+    for (size_t i = 0; i < Core::kFields.size(); ++i)
+      if (std::strcmp(Core::kFields[i], name) == 0) return record_field<Core>(core, i);
+    return field(core, Core::kName, name);
   };
   c.f[AC::kMsLevel] = level_or_one(core_field("ms_level"));
   c.f[AC::kPolarity] = core_field("polarity");
   c.f[AC::kCollisionEnergy] = core_field("collision_energy");
   c.f[AC::kMassRange] = core_field("mass_range");
   c.f[AC::kOriginalType] = core_field("original_measured_spectrum_type");
-  c.f[AC::kPrecursorRange] = field(record, "InternalAcquisitionCondition", "precursor_range");
-  c.f[AC::kPrecursorValue] = field(record, "InternalAcquisitionCondition", "precursor_value");
+  c.f[AC::kPrecursorRange] = record_field<Stored>(record, Stored::kPrecursorRange);
+  c.f[AC::kPrecursorValue] = record_field<Stored>(record, Stored::kPrecursorValue);
   nb::object vendor = core_field("vendor_specific_additional_condition");
   if (!is_none_eq(vendor))
     if (nb::object v = vendor_condition_from_record(vendor); v.is_valid())
@@ -46,12 +61,12 @@ void from_stored_condition(AC& c, nb::handle record) {
 }
 
 void from_spectrum_description(AC& c, nb::handle d) {
-  auto* record = exact<SpectrumDescriptionRecord>(d);
-  auto get = [&](size_t i, const char* name) {
-    if (record) return record->get(i);
+  SpectrumDescriptionObject* record = as_description(d.ptr());
+  auto get = [&](int i, const char* name) {
+    if (record) return description_field(record, i);
     return field(d, "InternalSpectrumDescription", name);
   };
-  using R = SpectrumDescriptionRecord;
+  using R = SpectrumField;
   c.f[AC::kMsLevel] = level_or_one(get(R::kMsLevel, "ms_level"));
   c.f[AC::kPolarity] = get(R::kPolarity, "polarity");
   c.f[AC::kCollisionEnergy] = get(R::kCollisionEnergy, "collision_energy");

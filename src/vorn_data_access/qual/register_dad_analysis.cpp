@@ -20,7 +20,7 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-using R = SpectrumDescriptionRecord;
+using R = SpectrumField;
 
 nb::object qual_description(const DADAnalysis& a) {
   return a.function_index.attr("_FunctionIndex__function_description")
@@ -46,7 +46,8 @@ nb::object get_spectrum(const DADAnalysis& a, nb::handle index) {
 
 // The spectra that get a point: those with a retention time, in order.
 struct Timed {
-  nb::object index, rt, position;
+  nb::object index, rt;
+  nb::handle record;  // its SpectrumIndex (held by the analysis's list)
 };
 
 std::vector<Timed> timed_spectra(const DADAnalysis& a) {
@@ -55,7 +56,7 @@ std::vector<Timed> timed_spectra(const DADAnalysis& a) {
     SpectrumEntry e(item);
     nb::object rt = e.get(R::kRetentionTime);
     if (is_none_eq(rt)) continue;
-    out.push_back({e.get(R::kIndex), rt, e.position()});
+    out.push_back({e.get(R::kIndex), rt, e.record()});
   }
   return out;
 }
@@ -134,7 +135,7 @@ nb::list chromatogram(DADAnalysis& a, nb::handle window) {
   NativeSource src;
   if (native_source(a, wl, src)) {
     std::vector<int64_t> positions;
-    for (const Timed& t : spectra) positions.push_back(nb::cast<int64_t>(t.position));
+    for (const Timed& t : spectra) positions.push_back(SpectrumEntry(t.record).position_value());
     ValueRange w = range_of(window);
     nb::gil_scoped_release release;
     for (size_t s = 0; s < spectra.size(); ++s) {
@@ -144,7 +145,7 @@ nb::list chromatogram(DADAnalysis& a, nb::handle window) {
   } else {
     ValueRange w{};
     for (size_t s = 0; s < spectra.size(); ++s) {
-      a.reader.attr("_VdpFileReader__set_buffer")(spectra[s].position);
+      a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(spectra[s].record));
       nb::object list = is_none_eq(wl) ? a.reader.attr("_VdpFileReader__read_spectrum")()
                                        : a.reader.attr("_VdpFileReader__read_dad_spectrum")(wl);
       if (s == 0) w = range_of(window);  // read once a spectrum has been read
@@ -186,7 +187,7 @@ nb::object max_plot(DADAnalysis& a, nb::handle window, double tolerance) {
   if (exact<XicInfoRecord>(xic_info) && native_source(a, wl, src)) {
     const ValueRange wide = range_of(range);
     std::vector<int64_t> positions;
-    for (const Timed& t : spectra) positions.push_back(nb::cast<int64_t>(t.position));
+    for (const Timed& t : spectra) positions.push_back(SpectrumEntry(t.record).position_value());
     std::vector<MaxPlotValue> values(spectra.size());
     {
       nb::gil_scoped_release release;
@@ -209,7 +210,7 @@ nb::object max_plot(DADAnalysis& a, nb::handle window, double tolerance) {
     return result;
   }
   for (const Timed& t : spectra) {
-    a.reader.attr("_VdpFileReader__set_buffer")(t.position);
+    a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(t.record));
     for (nb::handle info : xic_arr) {
       info.attr("_XicInfo__is_break_to_read") = nb::bool_(false);
       info.attr("_XicInfo__spectrum_point").attr("clear")();

@@ -17,7 +17,7 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-using R = SpectrumDescriptionRecord;
+using R = SpectrumField;
 
 nb::object qual_description(nb::handle function_index) {
   return function_index.attr("_FunctionIndex__function_description")
@@ -61,16 +61,17 @@ void attach_conditions(QualAnalysis& a) {
   const Py_ssize_t k = static_cast<Py_ssize_t>(unique.size());
   for (Py_ssize_t i = 0; i < n; ++i) {
     SpectrumEntry e(list[i]);
-    R* native = e.native();
-    if (native && !native->slots[R::kAcquisitionConditionIndex].is_valid() &&
-        native->decoded) {
-      const auto& index = native->native.acquisition_condition_index;
+    SpectrumDescriptionObject* native = e.native();
+    const SpectrumDescription* row = native ? decoded_row(native) : nullptr;
+    if (row && !native->slots[R::kAcquisitionConditionIndex]) {
+      const auto& index = row->acquisition_condition_index;
       if (!index || static_cast<Py_ssize_t>(*index) >= k)
         throw FormatError("spectrum " + std::to_string(i) + " names acquisition condition " +
                               (index ? std::to_string(*index) : std::string("None")) + " of " +
                               std::to_string(k) + " stored",
                           0);
-      native->set(R::kAcquisitionCondition, unique[static_cast<size_t>(*index)]);
+      set_description_field(native, R::kAcquisitionCondition,
+                            PyList_GET_ITEM(unique.ptr(), static_cast<Py_ssize_t>(*index)));
       continue;
     }
     nb::object entry = nb::steal(PyObject_GetItem(unique.ptr(), e.get(R::kAcquisitionConditionIndex).ptr()));

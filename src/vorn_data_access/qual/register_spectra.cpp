@@ -13,7 +13,7 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-nb::object description_field(nb::handle spectrum_index, size_t field) {
+nb::object spectrum_field(nb::handle spectrum_index, int field) {
   return SpectrumEntry(spectrum_index).get(field);
 }
 
@@ -30,7 +30,7 @@ nb::str spectrum_text(nb::handle self) {
 
 void register_spectra(nb::module_& m) {
   static PyType_Slot refuse[] = {{Py_tp_new, reinterpret_cast<void*>(refuse_new)}, {0, nullptr}};
-  using R = SpectrumDescriptionRecord;
+  using R = SpectrumField;
 
   nb::class_<Spectrum> spectrum(
       m, "Spectrum",
@@ -46,7 +46,7 @@ void register_spectra(nb::module_& m) {
   spectrum.def_prop_ro("index", [](Spectrum& s) { return s.index; }, "Position in the analysis.");
   struct Property {
     const char* name;
-    size_t field;
+    int field;
     const char* doc;
   };
   static const Property properties[] = {
@@ -60,7 +60,7 @@ void register_spectra(nb::module_& m) {
   };
   for (const Property& p : properties)
     spectrum.def_prop_ro(
-        p.name, [&p](Spectrum& s) { return description_field(s.spectrum_index, p.field); }, p.doc);
+        p.name, [&p](Spectrum& s) { return spectrum_field(s.spectrum_index, p.field); }, p.doc);
   spectrum.def(
       "get_spectrum_points",
       [](Spectrum& s) {
@@ -71,8 +71,7 @@ void register_spectra(nb::module_& m) {
   spectrum.def(
       "get_profile_spectrum_points",
       [](Spectrum& s) {
-        nb::object position =
-            index_field(s.spectrum_index, SpectrumIndexRecord::kProfilePosition, "profile_position");
+        nb::object position = spectrum_profile_position(s.spectrum_index);
         if (eq(position, nb::int_(0))) raise_exception("No profile spectrum");
         return read_points_at(s.spectrum_index, true);
       },
@@ -93,11 +92,11 @@ void register_spectra(nb::module_& m) {
   dad.def_prop_ro("index", [](DADSpectrum& s) { return s.index; }, "Position in the analysis.");
   dad.def_prop_ro(
       "retention_time",
-      [](DADSpectrum& s) { return description_field(s.spectrum_index, R::kRetentionTime); },
+      [](DADSpectrum& s) { return spectrum_field(s.spectrum_index, R::kRetentionTime); },
       "Retention time in minutes, or None.");
   dad.def_prop_ro(
       "supplemental_properties",
-      [](DADSpectrum& s) { return description_field(s.spectrum_index, R::kSupplementalProperties); },
+      [](DADSpectrum& s) { return spectrum_field(s.spectrum_index, R::kSupplementalProperties); },
       "Further properties (dict).");
   dad.def(
       "get_spectrum_points",

@@ -10,18 +10,16 @@
 namespace vorn::py {
 
 inline nb::object read_points_at(nb::handle spectrum_index, bool profile) {
-  nb::object reader = index_field(spectrum_index, SpectrumIndexRecord::kReader, "reader");
+  nb::object reader = spectrum_reader(spectrum_index);
   nb::object position =
-      profile ? index_field(spectrum_index, SpectrumIndexRecord::kProfilePosition, "profile_position")
-              : index_field(spectrum_index, SpectrumIndexRecord::kPosition, "position");
+      profile ? spectrum_profile_position(spectrum_index) : spectrum_position(spectrum_index);
   reader.attr("_VdpFileReader__set_buffer")(position);
   return reader.attr("_VdpFileReader__read_spectrum")();
 }
 
 inline nb::object read_dad_points_at(nb::handle spectrum_index, nb::handle wavelength_arr) {
-  nb::object reader = index_field(spectrum_index, SpectrumIndexRecord::kReader, "reader");
-  reader.attr("_VdpFileReader__set_buffer")(
-      index_field(spectrum_index, SpectrumIndexRecord::kPosition, "position"));
+  nb::object reader = spectrum_reader(spectrum_index);
+  reader.attr("_VdpFileReader__set_buffer")(spectrum_position(spectrum_index));
   if (is_none_eq(wavelength_arr)) return reader.attr("_VdpFileReader__read_spectrum")();
   return reader.attr("_VdpFileReader__read_dad_spectrum")(wavelength_arr);
 }

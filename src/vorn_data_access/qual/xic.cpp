@@ -25,7 +25,7 @@
 namespace vorn::py {
 namespace {
 
-using R = SpectrumDescriptionRecord;
+using R = SpectrumField;
 
 struct Request {
   nb::object option, condition, rt_range;  // rt_range None: no limit
@@ -126,7 +126,8 @@ class ConditionAnswers {
 // A spectrum that passed the prefilter and the requests it serves:
 // `applicable[first, next.first)`.
 struct Kept {
-  nb::object index, rt, position;
+  nb::object index, rt;
+  nb::handle record;  // its SpectrumIndex (held by the analysis's list)
   size_t first;
 };
 
@@ -241,7 +242,7 @@ void plan_spectra(QualAnalysis& a, Plan& plan, nb::handle conditions, const Pref
     if (groups > 1)
       std::stable_sort(plan.applicable.begin() + static_cast<ptrdiff_t>(first),
                        plan.applicable.end(), by_lo);
-    plan.kept.push_back({e.get(R::kIndex), rt, e.position(), first});
+    plan.kept.push_back({e.get(R::kIndex), rt, e.record(), first});
   }
   for (const Kept& k : plan.kept) plan.begin.push_back(k.first);
   plan.begin.push_back(plan.applicable.size());
@@ -388,7 +389,7 @@ void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<W
                 PointBuilder& builder) {
   const size_t count = plan.kept.size();
   std::vector<int64_t> positions(count);
-  for (size_t s = 0; s < count; ++s) positions[s] = nb::cast<int64_t>(plan.kept[s].position);
+  for (size_t s = 0; s < count; ++s) positions[s] = SpectrumEntry(plan.kept[s].record).position_value();
   std::vector<double> lo(plan.requests.size()), hi(plan.requests.size());
   for (size_t j = 0; j < plan.requests.size(); ++j) {
     lo[j] = plan.requests[j].lo;
@@ -465,7 +466,7 @@ nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
     run_native(*file, plan, lowest, results, builder);
   } else {
     for (size_t s = 0; s < plan.kept.size(); ++s) {
-      a.reader.attr("_VdpFileReader__set_buffer")(plan.kept[s].position);
+      a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(plan.kept[s].record));
       nb::object points = a.reader.attr("_VdpFileReader__read_spectrum")();
       for (size_t k = plan.begin[s]; k < plan.begin[s + 1]; ++k) {
         const Request& r = plan.requests[plan.applicable[k]];

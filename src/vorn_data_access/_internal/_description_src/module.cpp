@@ -30,22 +30,10 @@ void register_enums(nb::module_& m) {
       .value("AGILENT_MASS_HUNTER", VendorType::kAgilentMassHunter);
 }
 
-void register_spectrum_description(nb::module_& m) {
-  using R = SpectrumDescriptionRecord;
-  nb::class_<R> cls(m, R::kName,
-                    "Description of one spectrum; fields are private and reached by their "
-                    "mangled names.");
-  cls.def(nb::init<>());
-  for (size_t i = 0; i < R::kFieldCount; ++i) {
-    std::string name = std::string("_") + R::kName + "__" + R::kFields[i];
-    cls.def_prop_rw(
-        name.c_str(), [i](R& self) { return self.get(i); },
-        [i](R& self, nb::object v) { self.set(i, std::move(v)); },
-        nb::for_setter(nb::arg("value").none()));
-  }
-}
-
 }  // namespace
+
+void register_spectrum_description(nb::module_& m);
+
 }  // namespace vorn::py
 
 NB_MODULE(_description, m) {

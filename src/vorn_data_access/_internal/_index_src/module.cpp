@@ -63,6 +63,9 @@ nb::object read_jump_table(nb::handle cls, nb::handle reader) {
 }
 
 }  // namespace
+
+void register_spectrum_index(nb::module_& m);
+
 }  // namespace vorn::py
 
 NB_MODULE(_index, m) {
@@ -96,25 +99,5 @@ NB_MODULE(_index, m) {
       },
       nb::arg("cls"), "reader"_a, "position"_a);
 
-  auto spectrum_index = bind_record<SpectrumIndexRecord>(
-      m, "Where a spectrum's data (and profile data) is, and its description.");
-  def_classmethod(
-      spectrum_index, "_SpectrumIndex__create_instance",
-      [](nb::handle cls, nb::handle reader, nb::object position, int64_t index) {
-        vorn::SpectrumDescription d = native_reader(reader, "SpectrumIndex").next_spectrum();
-        nb::object desc = make_instance<SpectrumDescriptionRecord>(std::move(d), index);
-        nb::object o = make_instance<SpectrumIndexRecord>(cls);
-        auto* r = nb::inst_ptr<SpectrumIndexRecord>(o);
-        r->slots[SpectrumIndexRecord::kReader] = nb::borrow(reader);
-        r->slots[SpectrumIndexRecord::kPosition] = std::move(position);
-        r->slots[SpectrumIndexRecord::kDescription] = desc;
-        return o;
-      },
-      nb::arg("cls"), "reader"_a, "position"_a, "index"_a);
-  spectrum_index.def(
-      "_SpectrumIndex__set_profile_position",
-      [](SpectrumIndexRecord& r, nb::object position) {
-        r.slots[SpectrumIndexRecord::kProfilePosition] = std::move(position);
-      },
-      "position"_a);
+  register_spectrum_index(m);
 }
