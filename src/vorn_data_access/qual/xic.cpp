@@ -360,27 +360,60 @@ class PointBuilder {
   explicit PointBuilder(Plan& plan) : plan_(plan), zero_(0.0), filled_(plan.requests.size(), 0) {
     std::vector<Py_ssize_t> counts(plan.requests.size(), 0);
     for (uint32_t j : plan.applicable) ++counts[j];
-    for (size_t j = 0; j < plan.requests.size(); ++j)
+    for (size_t j = 0; j < plan.requests.size(); ++j) {
       plan.requests[j].points = nb::steal<nb::list>(PyList_New(counts[j]));
+      lists_.push_back(plan.requests[j].points.ptr());
+    }
+    nb::object cls = qual_name("SpectrumBasedChromatogramPoint");
+    if (cls.ptr() == reinterpret_cast<PyObject*>(native_point_type())) native_ = native_point_type();
+    cls_ = cls;
   }
+
+  // Ten million points make this the hot loop of a large request: plain
+  // allocations, and the new floats handed over without extra reference counting.
   void spectrum(size_t s, const std::vector<WindowSum>& results) {
     const Kept& k = plan_.kept[s];
+    PyObject* index = k.index.ptr();
+    PyObject* rt = k.rt.ptr();
     for (size_t i = plan_.begin[s]; i < plan_.begin[s + 1]; ++i) {
       const uint32_t j = plan_.applicable[i];
-      nb::object p = points_.make(k.index, k.rt, as_float(results[i].sum), as_float(results[i].base_x));
-      PyList_SET_ITEM(plan_.requests[j].points.ptr(), filled_[j]++, p.release().ptr());
+      PyObject* sum = new_float(results[i].sum);
+      PyObject* base = new_float(results[i].base_x);
+      PyObject* p;
+      if (native_) {
+        p = static_cast<PyObject*>(PyObject_Malloc(sizeof(ChromatogramPointObject)));
+        if (!p) {
+          Py_DECREF(sum);
+          Py_DECREF(base);
+          throw nb::python_error();
+        }
+        PyObject_Init(p, native_);
+        auto* point = reinterpret_cast<ChromatogramPointObject*>(p);
+        point->spectrum_index = Py_NewRef(index);
+        point->retention_time = Py_NewRef(rt);
+        point->intensity = sum;
+        point->base_x = base;
+      } else {
+        nb::object made = cls_(nb::handle(index), nb::handle(rt), nb::steal(sum), nb::steal(base));
+        p = made.release().ptr();
+      }
+      PyList_SET_ITEM(lists_[j], filled_[j]++, p);
     }
   }
 
  private:
-  nb::object as_float(double v) {
-    if (v == 0.0 && !std::signbit(v)) return zero_;
-    return nb::float_(v);
+  PyObject* new_float(double v) {
+    if (v == 0.0 && !std::signbit(v)) return Py_NewRef(zero_.ptr());
+    PyObject* f = PyFloat_FromDouble(v);
+    if (!f) throw nb::python_error();
+    return f;
   }
   Plan& plan_;
-  PointMaker points_;
   nb::float_ zero_;
   std::vector<Py_ssize_t> filled_;
+  std::vector<PyObject*> lists_;
+  PyTypeObject* native_ = nullptr;
+  nb::object cls_;
 };
 
 // Decoder threads (no GIL) work through blocks of spectra while this thread
