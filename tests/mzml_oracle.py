@@ -87,3 +87,21 @@ def window_sum(mz, intensity, lo, hi):
     if not len(values):
         return 0.0, 0.0
     return float(np.cumsum(values)[-1]), float(mz[inside][np.argmax(values)])
+
+
+def open_source(path):
+    """A reader of an mzML or mzXML file, gzip-compressed or not."""
+    import gzip
+
+    path = str(path)
+    handle = gzip.open(path, "rb") if path.endswith(".gz") else path
+    if ".mzXML" in path:
+        return mzxml.MzXML(handle)
+    return mzml.MzML(handle, use_index=False, cv=_vocabulary())
+
+
+def chromatograms(path):
+    """(id, time array, intensity array, params) of every chromatogram of an mzML file."""
+    with open_source(path) as reader:
+        return [(c["id"], c["time array"], c["intensity array"], c)
+                for c in reader.iterfind("chromatogram")]

@@ -21,6 +21,7 @@ namespace {
 
 struct FunctionState {
   size_t measurement;
+  bool dropped = false;
   FunctionSpec spec;
   ByteSink descriptions;
   uint32_t spectra = 0;
@@ -219,6 +220,7 @@ struct ContainerWriter::State {
   void finish_measurement(size_t m) {
     MeasurementState& ms = measurements[m];
     if (ms.finished) return;
+    std::erase_if(ms.functions, [&](size_t fi) { return functions[fi].dropped; });
     std::vector<uint64_t> blocks;
     for (size_t fi : ms.functions) blocks.push_back(write_spectrum_index(functions[fi]));
     ms.block_position =
@@ -360,6 +362,15 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   f.profile_positions.push_back(profile_position);
   f.has_profile |= profile_position != 0;
   return f.spectra++;
+}
+
+void ContainerWriter::drop_function(size_t function) {
+  state_->require_open();
+  if (function >= state_->functions.size()) throw UsageError("no such function");
+  FunctionState& f = state_->functions[function];
+  if (state_->measurements[f.measurement].finished)
+    throw UsageError("the function's measurement is already finished");
+  f.dropped = true;
 }
 
 void ContainerWriter::finish_measurement(size_t measurement) {

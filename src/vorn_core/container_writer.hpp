@@ -69,6 +69,10 @@ class ContainerWriter {
   size_t add_function(size_t measurement, FunctionSpec spec);
   // Appends a spectrum to a function; returns its index in the function.
   size_t add_spectrum(size_t function, const SpectrumInput& spectrum);
+  // Leaves a function out of its measurement's index (its spectra stay in the
+  // file, unreferenced). For data whose last function proves to be unwanted
+  // only once it has been read.
+  void drop_function(size_t function);
   // Writes the measurement's index blocks; it takes no more functions or spectra.
   void finish_measurement(size_t measurement);
   // Finishes open measurements, writes the jump table and trailer, syncs and

@@ -66,8 +66,11 @@ inline nb::object make_condition(const AcquisitionConditionRecord& c) {
   return o;
 }
 
-inline nb::object make_float_array(const std::vector<double>& values) {
-  return make_instance<Float64Array>(values);
+inline nb::object make_wavelength_array(const std::vector<double>& values, bool f32) {
+  vorn::FloatArray a = f32 ? vorn::FloatArray::of_f32(values.size()) : vorn::FloatArray(values);
+  if (f32)
+    for (size_t i = 0; i < values.size(); ++i) a.f32()[i] = static_cast<float>(values[i]);
+  return make_instance<WavelengthArray>(std::move(a));
 }
 
 inline nb::object make_function_description(const FunctionDescription& f) {
@@ -87,7 +90,7 @@ inline nb::object make_function_description(const FunctionDescription& f) {
     }
     qr->slots[QualDescriptionRecord::kProperties] = to_python(f.supplemental_properties);
     qr->slots[QualDescriptionRecord::kWavelengths] =
-        f.wavelengths ? make_float_array(*f.wavelengths) : nb::none();
+        f.wavelengths ? make_wavelength_array(*f.wavelengths, f.wavelengths_f32) : nb::none();
     r->slots[FunctionDescriptionRecord::kQual] = q;
     r->slots[FunctionDescriptionRecord::kQuan] = nb::none();
   } else {

@@ -28,21 +28,22 @@ nb::object point_list(SpectrumPoints&& p) {
   return make_instance<SpectrumPointList>(std::move(p.x), std::move(p.intensity));
 }
 
-// Wavelengths from a Float64Array, a numpy array or any sequence of numbers.
-std::vector<double> wavelengths_of(nb::handle arr) {
-  if (const Float64Array* a = exact<Float64Array>(arr)) return a->values;
+// Wavelengths from a WavelengthArray (at its precision), or any sequence of
+// numbers (as float64).
+FloatArray wavelengths_of(nb::handle arr) {
+  if (const WavelengthArray* a = exact<WavelengthArray>(arr)) return a->values;
   std::vector<double> w;
   for (nb::handle v : arr) w.push_back(number(v));
-  return w;
+  return FloatArray(std::move(w));
 }
 
-SpectrumPoints dad_points(SpectrumPoints p, const std::vector<double>& wavelengths) {
+SpectrumPoints dad_points(SpectrumPoints p, const FloatArray& wavelengths) {
   if (p.x.size() == 0 && p.intensity.size() > 0) {
     if (wavelengths.size() != p.intensity.size())
       throw FormatError("absorbance spectrum has " + std::to_string(p.intensity.size()) +
                             " values for " + std::to_string(wavelengths.size()) + " wavelengths",
                         0);
-    p.x = FloatArray(wavelengths);
+    p.x = wavelengths;
   }
   return p;
 }
@@ -59,9 +60,7 @@ SpectrumPoints read_with_x(ContainerReader& core) {
 
 void register_reader(nb::module_& m) {
   bind_value_array<Int64Array>(m, "Int64Array", "Offsets read from an index block.");
-  bind_value_array<Float64Array>(m, "Float64Array",
-                                 "Wavelengths of a diode-array function: a sequence of float, "
-                                 "usable wherever numpy takes an array.");
+  bind_wavelength_array(m);
 
   nb::class_<VdpStream>(m, "VdpStream", "The open file of a reader.")
       .def_prop_ro("closed", &VdpStream::closed, "Whether the file is closed.")
@@ -115,8 +114,7 @@ void register_reader(nb::module_& m) {
       .def(
           "_VdpFileReader__read_dad_spectrum",
           [](R& r, nb::handle wavelength_arr) {
-            std::vector<double> w = wavelengths_of(wavelength_arr);
-            return point_list(dad_points(r.get().read_spectrum(), w));
+            return point_list(dad_points(r.get().read_spectrum(), wavelengths_of(wavelength_arr)));
           },
           "wavelength_arr"_a)
       .def(
@@ -134,8 +132,7 @@ void register_reader(nb::module_& m) {
           "_VdpFileReader__read_dad_spectrum_for_multiple_xic",
           [](R& r, nb::handle xic_infos, nb::handle wavelength_arr) {
             auto targets = xic_targets(xic_infos);
-            std::vector<double> w = wavelengths_of(wavelength_arr);
-            SpectrumPoints p = dad_points(r.get().read_spectrum(), w);
+            SpectrumPoints p = dad_points(r.get().read_spectrum(), wavelengths_of(wavelength_arr));
             fill_xic_targets(targets, p.x, p.intensity);
           },
           "xic_infos"_a, "wavelength_arr"_a);

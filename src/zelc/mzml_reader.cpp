@@ -1,0 +1,265 @@
+#include "mzml_reader.hpp"
+
+#include <map>
+#include <stdexcept>
+#include <string_view>
+
+#include "binary_array.hpp"
+#include "xml_stream.hpp"
+
+namespace zelc {
+
+std::optional<double> Params::number(const char* accession) const {
+  const Param* p = find(accession);
+  if (!p || p->value.empty()) return std::nullopt;
+  try {
+    return std::stod(p->value);
+  } catch (const std::exception&) {
+    throw std::runtime_error("parameter '" + p->name + "' is not a number: " + p->value);
+  }
+}
+
+namespace {
+
+// The pieces of one binary data array.
+struct RawArray {
+  Params params;
+  std::string base64;
+};
+
+ArrayEncoding encoding_of(const Params& p) {
+  ArrayEncoding e;
+  if (p.has("MS:1000521")) e.bits = 32;
+  if (p.has("MS:1000519")) e.bits = 32, e.integer = true;
+  if (p.has("MS:1000522")) e.bits = 64, e.integer = true;
+  if (p.has("MS:1000574")) e.compression = Compression::kZlib;
+  if (p.has("MS:1002312")) e.compression = Compression::kNumpressLinear;
+  if (p.has("MS:1002313")) e.compression = Compression::kNumpressPic;
+  if (p.has("MS:1002314")) e.compression = Compression::kNumpressSlof;
+  if (p.has("MS:1002746")) e.compression = Compression::kNumpressLinear, e.zlib_after_numpress = true;
+  if (p.has("MS:1002747")) e.compression = Compression::kNumpressPic, e.zlib_after_numpress = true;
+  if (p.has("MS:1002748")) e.compression = Compression::kNumpressSlof, e.zlib_after_numpress = true;
+  return e;
+}
+
+enum class ArrayRole { kMz, kIntensity, kWavelength, kTime, kOther };
+
+ArrayRole role_of(const Params& p) {
+  if (p.has("MS:1000514")) return ArrayRole::kMz;
+  if (p.has("MS:1000515")) return ArrayRole::kIntensity;
+  if (p.has("MS:1000617")) return ArrayRole::kWavelength;
+  if (p.has("MS:1000595")) return ArrayRole::kTime;
+  return ArrayRole::kOther;
+}
+
+class MzmlHandler : public XmlHandler {
+ public:
+  explicit MzmlHandler(SourceSink& sink) : sink_(sink) {}
+
+  void start(std::string_view name, const char** a) override {
+    if (depth_ == 0 && name != "mzML" && name != "indexedmzML")
+      throw std::runtime_error("not an mzML file (root element <" + std::string(name) + ">)");
+    ++depth_;
+    Params* container = containers_.empty() ? nullptr : containers_.back();
+    if (name == "cvParam" || name == "userParam") {
+      if (container) container->items.push_back(param(a));
+      containers_.push_back(nullptr);
+      return;
+    }
+    if (name == "referenceableParamGroupRef") {
+      const char* ref = attribute(a, "ref");
+      if (container && ref) {
+        auto it = groups_.find(ref);
+        if (it != groups_.end())
+          container->items.insert(container->items.end(), it->second.items.begin(),
+                                  it->second.items.end());
+      }
+      containers_.push_back(nullptr);
+      return;
+    }
+    Params* own = nullptr;
+    if (name == "mzML") {
+      const char* v = attribute(a, "version");
+      run_.format = std::string("mzML ") + (v ? v : "1.1");
+    } else if (name == "referenceableParamGroup") {
+      own = &groups_[value(a, "id")];
+    } else if (name == "sourceFile") {
+      run_.source_files.push_back({value(a, "name"), value(a, "location"), {}});
+      own = &run_.source_files.back().params;
+    } else if (name == "sample") {
+      if (run_.sample_id.empty()) {
+        run_.sample_id = value(a, "id");
+        run_.sample_name = value(a, "name");
+        own = &sample_params_;
+      }
+    } else if (name == "contact") {
+      own = &run_.contact;
+    } else if (name == "instrumentConfiguration") {
+      if (!instrument_seen_) own = &run_.instrument;
+    } else if (name == "analyzer") {
+      own = &analyzer_;
+      analyzer_.items.clear();
+    } else if (name == "run") {
+      run_.run_id = value(a, "id");
+      run_.start_time = value(a, "startTimeStamp");
+      own = &run_.run_params;
+    } else if (name == "spectrumList" || name == "chromatogramList") {
+      begin();
+    } else if (name == "spectrum") {
+      begin();
+      spectrum_ = RawSpectrum{};
+      spectrum_.id = value(a, "id");
+      in_spectrum_ = true;
+      own = &spectrum_.params;
+    } else if (name == "chromatogram") {
+      begin();
+      chromatogram_ = RawChromatogram{};
+      chromatogram_.id = value(a, "id");
+      in_chromatogram_ = true;
+      own = &chromatogram_.params;
+    } else if (name == "scan" && in_spectrum_) {
+      ++scans_;
+      if (scans_ == 1) own = &spectrum_.scan;
+    } else if (name == "scanWindow" && in_spectrum_) {
+      own = &window_;
+      window_.items.clear();
+    } else if (name == "precursor") {
+      if (in_spectrum_) {
+        spectrum_.precursors.emplace_back();
+        const char* ref = attribute(a, "spectrumRef");
+        spectrum_.precursors.back().spectrum_ref = ref ? ref : "";
+      }
+      in_precursor_ = true;
+    } else if (name == "product") {
+      in_product_ = true;
+    } else if (name == "isolationWindow") {
+      if (in_spectrum_ && in_precursor_) own = &spectrum_.precursors.back().isolation;
+      if (in_chromatogram_) own = in_product_ ? &chromatogram_.product : &chromatogram_.precursor;
+    } else if (name == "selectedIon" && in_spectrum_ && in_precursor_) {
+      if (spectrum_.precursors.back().selected_ion.items.empty())
+        own = &spectrum_.precursors.back().selected_ion;
+    } else if (name == "activation") {
+      if (in_spectrum_ && in_precursor_) own = &spectrum_.precursors.back().activation;
+      if (in_chromatogram_) own = &chromatogram_.activation;
+    } else if (name == "binaryDataArray") {
+      array_ = RawArray{};
+      own = &array_.params;
+    } else if (name == "binary") {
+      in_binary_ = true;
+    }
+    containers_.push_back(own ? own : (in_spectrum_ || in_chromatogram_ ? &ignored_ : container));
+  }
+
+  void end(std::string_view name) override {
+    --depth_;
+    containers_.pop_back();
+    if (name == "binary") {
+      in_binary_ = false;
+    } else if (name == "binaryDataArray") {
+      finish_array();
+    } else if (name == "scanWindow" && in_spectrum_ && !spectrum_.scan_window) {
+      auto lo = window_.number("MS:1000501"), hi = window_.number("MS:1000500");
+      if (lo && hi) spectrum_.scan_window = {*lo, *hi};
+    } else if (name == "analyzer") {
+      if (analyzer_.has("MS:1000081")) ++run_.quadrupoles;
+    } else if (name == "instrumentConfiguration") {
+      instrument_seen_ = true;
+    } else if (name == "precursor") {
+      in_precursor_ = false;
+    } else if (name == "product") {
+      in_product_ = false;
+    } else if (name == "spectrum") {
+      in_spectrum_ = false;
+      scans_ = 0;
+      sink_.spectrum(std::move(spectrum_));
+    } else if (name == "chromatogram") {
+      in_chromatogram_ = false;
+      sink_.chromatogram(std::move(chromatogram_));
+    } else if (name == "run") {
+      begin();
+    }
+    ignored_.items.clear();
+  }
+
+  void text(std::string_view data) override {
+    if (in_binary_) array_.base64.append(data);
+  }
+
+  bool began() const { return began_; }
+
+ private:
+  static std::string value(const char** a, const char* name) {
+    const char* v = attribute(a, name);
+    return v ? v : "";
+  }
+
+  static Param param(const char** a) {
+    Param p;
+    p.accession = value(a, "accession");
+    p.name = value(a, "name");
+    p.value = value(a, "value");
+    p.unit_accession = value(a, "unitAccession");
+    p.unit_name = value(a, "unitName");
+    return p;
+  }
+
+  void begin() {
+    if (began_) return;
+    began_ = true;
+    if (run_.sample_name.empty())
+      if (const Param* p = sample_params_.find("MS:1000002")) run_.sample_name = p->value;
+    sink_.begin(run_);
+  }
+
+  void finish_array() {
+    ArrayRole role = role_of(array_.params);
+    if (role == ArrayRole::kOther) return;  // non-standard arrays are not kept
+    vorn::FloatArray values = decode_mzml_array(array_.base64, encoding_of(array_.params));
+    array_.base64.clear();
+    if (in_spectrum_) {
+      if (role == ArrayRole::kIntensity) {
+        spectrum_.intensity = std::move(values);
+        spectrum_.has_intensity = true;
+      } else if (role == ArrayRole::kMz || role == ArrayRole::kWavelength) {
+        spectrum_.x = std::move(values);
+        spectrum_.has_x = true;
+        spectrum_.absorbance = role == ArrayRole::kWavelength;
+      }
+    } else if (in_chromatogram_) {
+      if (role == ArrayRole::kIntensity) {
+        chromatogram_.intensity = std::move(values);
+        chromatogram_.has_intensity = true;
+      } else if (role == ArrayRole::kTime) {
+        chromatogram_.time = std::move(values);
+        chromatogram_.has_time = true;
+        for (const Param& p : array_.params.items)
+          if (p.accession == "MS:1000595")
+            chromatogram_.time_unit = p.unit_accession == "UO:0000010" ? "second" : "minute";
+      }
+    }
+  }
+
+  SourceSink& sink_;
+  RunInfo run_;
+  Params sample_params_, analyzer_, window_, ignored_;
+  std::map<std::string, Params, std::less<>> groups_;
+  std::vector<Params*> containers_;
+  RawSpectrum spectrum_;
+  RawChromatogram chromatogram_;
+  RawArray array_;
+  int depth_ = 0, scans_ = 0;
+  bool began_ = false, instrument_seen_ = false;
+  bool in_spectrum_ = false, in_chromatogram_ = false, in_precursor_ = false, in_product_ = false;
+  bool in_binary_ = false;
+};
+
+}  // namespace
+
+void read_mzml(const std::string& path, SourceSink& sink,
+               const std::function<void(uint64_t, uint64_t)>& progress) {
+  MzmlHandler handler(sink);
+  parse_xml_file(path, handler, progress);
+  if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
+}
+
+}  // namespace zelc

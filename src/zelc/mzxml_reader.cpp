@@ -1,0 +1,186 @@
+#include "mzxml_reader.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+
+#include "binary_array.hpp"
+#include "xml_stream.hpp"
+
+namespace zelc {
+namespace {
+
+// xs:duration such as PT434.072S or PT7M14.5S, in minutes.
+double duration_minutes(const std::string& d) {
+  if (d.size() < 3 || d[0] != 'P') throw std::runtime_error("retention time '" + d + "' is not a duration");
+  double seconds = 0, number = 0;
+  bool in_time = false;
+  size_t i = 1;
+  while (i < d.size()) {
+    if (d[i] == 'T') {
+      in_time = true;
+      ++i;
+      continue;
+    }
+    size_t used = 0;
+    number = std::stod(d.substr(i), &used);
+    i += used;
+    if (i >= d.size()) throw std::runtime_error("retention time '" + d + "' is not a duration");
+    char unit = d[i++];
+    if (in_time && unit == 'H') seconds += number * 3600;
+    else if (in_time && unit == 'M') seconds += number * 60;
+    else if (in_time && unit == 'S') seconds += number;
+    else if (!in_time && unit == 'D') seconds += number * 86400;
+    else throw std::runtime_error("retention time '" + d + "' is not a duration");
+  }
+  return seconds / 60.0;
+}
+
+// A double as text that reads back to the same value.
+std::string exact(double v) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.17g", v);
+  return buffer;
+}
+
+void add(Params& p, const char* accession, const char* name, const std::string& value,
+         const char* unit = "") {
+  p.items.push_back({accession, name, value, unit, ""});
+}
+
+class MzxmlHandler : public XmlHandler {
+ public:
+  explicit MzxmlHandler(SourceSink& sink) : sink_(sink) {}
+
+  void start(std::string_view name, const char** a) override {
+    if (depth_++ == 0 && name != "mzXML" && name != "msRun")
+      throw std::runtime_error("not an mzXML file (root element <" + std::string(name) + ">)");
+    auto v = [&](const char* n) {
+      const char* s = attribute(a, n);
+      return std::string(s ? s : "");
+    };
+    if (name == "mzXML") {
+      run_.format = "mzXML 3";
+    } else if (name == "msRun") {
+      run_.start_time = v("startTime");
+    } else if (name == "parentFile") {
+      SourceFile f;
+      f.name = v("fileName");
+      if (!v("fileSha1").empty()) add(f.params, "MS:1000569", "SHA-1", v("fileSha1"));
+      run_.source_files.push_back(f);
+    } else if (name == "msManufacturer") {
+      run_.manufacturer = v("value");
+    } else if (name == "msModel") {
+      run_.model = v("value");
+    } else if (name == "scan") {
+      begin();
+      if (pending_) emit();  // a parent scan without peaks
+      RawSpectrum s;
+      s.id = "scan=" + v("num");
+      if (!v("msLevel").empty()) add(s.params, "MS:1000511", "ms level", v("msLevel"));
+      const std::string polarity = v("polarity");
+      if (polarity == "+") add(s.params, "MS:1000130", "positive scan", "");
+      if (polarity == "-") add(s.params, "MS:1000129", "negative scan", "");
+      const std::string centroided = v("centroided");
+      if (centroided == "1") add(s.params, "MS:1000127", "centroid spectrum", "");
+      if (centroided == "0") add(s.params, "MS:1000128", "profile spectrum", "");
+      if (!v("totIonCurrent").empty()) add(s.params, "MS:1000285", "total ion current", v("totIonCurrent"));
+      if (!v("basePeakMz").empty()) add(s.params, "MS:1000504", "base peak m/z", v("basePeakMz"));
+      if (!v("basePeakIntensity").empty())
+        add(s.params, "MS:1000505", "base peak intensity", v("basePeakIntensity"));
+      if (!v("retentionTime").empty())
+        add(s.scan, "MS:1000016", "scan start time",
+            exact(duration_minutes(v("retentionTime"))), "UO:0000031");
+      if (!v("filterLine").empty()) add(s.scan, "MS:1000512", "filter string", v("filterLine"));
+      if (!v("startMz").empty() && !v("endMz").empty())
+        s.scan_window = {std::stod(v("startMz")), std::stod(v("endMz"))};
+      collision_energy_ = v("collisionEnergy");
+      current_ = std::move(s);
+      pending_ = true;
+    } else if (name == "precursorMz") {
+      in_precursor_ = true;
+      precursor_text_.clear();
+      Precursor p;
+      if (!v("precursorScanNum").empty()) p.spectrum_ref = "scan=" + v("precursorScanNum");
+      if (!v("windowWideness").empty()) {
+        double half = std::stod(v("windowWideness")) / 2;
+        add(p.isolation, "MS:1000828", "isolation window lower offset", exact(half));
+        add(p.isolation, "MS:1000829", "isolation window upper offset", exact(half));
+      }
+      if (!collision_energy_.empty())
+        add(p.activation, "MS:1000045", "collision energy", collision_energy_);
+      current_.precursors.push_back(std::move(p));
+    } else if (name == "peaks") {
+      in_peaks_ = true;
+      peaks_text_.clear();
+      precision_ = v("precision") == "32" ? 32 : 64;
+      zlib_ = v("compressionType") == "zlib";
+      network_ = v("byteOrder") != "little";
+      const std::string content = v("contentType");
+      if (!content.empty() && content != "m/z-int")
+        throw std::runtime_error("mzXML peaks of content type '" + content + "' are not supported");
+    }
+  }
+
+  void end(std::string_view name) override {
+    --depth_;
+    if (name == "precursorMz") {
+      in_precursor_ = false;
+      Precursor& p = current_.precursors.back();
+      std::string mz = precursor_text_;
+      add(p.isolation, "MS:1000827", "isolation window target m/z", mz);
+      add(p.selected_ion, "MS:1000744", "selected ion m/z", mz);
+    } else if (name == "peaks") {
+      in_peaks_ = false;
+      Peaks peaks = decode_mzxml_peaks(peaks_text_, precision_, zlib_, network_);
+      peaks_text_.clear();
+      current_.x = std::move(peaks.mz);
+      current_.intensity = std::move(peaks.intensity);
+      current_.has_x = current_.has_intensity = true;
+      emit();
+    } else if (name == "scan" && pending_) {
+      emit();
+    } else if (name == "msRun") {
+      begin();
+    }
+  }
+
+  void text(std::string_view data) override {
+    if (in_peaks_) peaks_text_.append(data);
+    if (in_precursor_) precursor_text_.append(data);
+  }
+
+  bool began() const { return began_; }
+
+ private:
+  void begin() {
+    if (began_) return;
+    began_ = true;
+    sink_.begin(run_);
+  }
+  void emit() {
+    pending_ = false;
+    sink_.spectrum(std::move(current_));
+    current_ = RawSpectrum{};
+  }
+
+  SourceSink& sink_;
+  RunInfo run_;
+  RawSpectrum current_;
+  std::string peaks_text_, precursor_text_, collision_energy_;
+  int depth_ = 0, precision_ = 64;
+  bool began_ = false, pending_ = false, in_peaks_ = false, in_precursor_ = false;
+  bool zlib_ = false, network_ = true;
+};
+
+}  // namespace
+
+void read_mzxml(const std::string& path, SourceSink& sink,
+                const std::function<void(uint64_t, uint64_t)>& progress) {
+  MzxmlHandler handler(sink);
+  parse_xml_file(path, handler, progress);
+  if (!handler.began()) throw std::runtime_error("the mzXML file holds no run");
+}
+
+}  // namespace zelc

@@ -1,0 +1,86 @@
+// What the mzML and mzXML readers hand on: the run's header (sample,
+// instrument, source files) and, one at a time, spectra and chromatograms.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "vorn_core/float_array.hpp"
+
+namespace zelc {
+
+// A cvParam (accession set) or userParam (accession empty).
+struct Param {
+  std::string accession, name, value, unit_accession, unit_name;
+};
+
+struct Params {
+  std::vector<Param> items;
+  const Param* find(const char* accession) const {
+    for (const auto& p : items)
+      if (p.accession == accession) return &p;
+    return nullptr;
+  }
+  const Param* find_name(const char* name) const {
+    for (const auto& p : items)
+      if (p.name == name) return &p;
+    return nullptr;
+  }
+  bool has(const char* accession) const { return find(accession) != nullptr; }
+  std::optional<double> number(const char* accession) const;
+};
+
+struct SourceFile {
+  std::string name, location;
+  Params params;
+};
+
+struct RunInfo {
+  std::string format;  // "mzML" or "mzXML", with the version
+  std::string run_id, start_time;
+  std::string sample_name, sample_id;
+  std::vector<SourceFile> source_files;
+  Params instrument;  // model and serial number
+  int quadrupoles = 0;
+  std::string manufacturer, model;  // mzXML names them directly
+  Params run_params, contact;
+};
+
+struct Precursor {
+  std::string spectrum_ref;
+  Params isolation, selected_ion, activation;
+};
+
+struct RawSpectrum {
+  std::string id;
+  Params params;       // the spectrum's own, referenced groups expanded
+  Params scan;         // its first scan
+  std::optional<std::pair<double, double>> scan_window;
+  std::vector<Precursor> precursors;
+  bool absorbance = false;  // x is a wavelength
+  vorn::FloatArray x, intensity;
+  bool has_x = false, has_intensity = false;
+};
+
+struct RawChromatogram {
+  std::string id;
+  Params params;
+  Params precursor, product, activation;
+  vorn::FloatArray time, intensity;
+  bool has_time = false, has_intensity = false;
+  std::string time_unit = "minute";
+};
+
+// Receives what a reader reads, in file order.
+class SourceSink {
+ public:
+  virtual ~SourceSink() = default;
+  virtual void begin(const RunInfo& run) = 0;
+  virtual void spectrum(RawSpectrum&& s) = 0;
+  virtual void chromatogram(RawChromatogram&& c) = 0;
+};
+
+}  // namespace zelc

@@ -1,0 +1,166 @@
+#include "xml_stream.hpp"
+
+#include <expat.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace zelc {
+namespace {
+
+constexpr size_t kPiece = 1 << 20;
+
+std::string_view local_name(const char* name) {
+  std::string_view n(name);
+  auto colon = n.find(':');
+  return colon == std::string_view::npos ? n : n.substr(colon + 1);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Bytes of the file, inflated when it is gzip-compressed.
+class ByteSource {
+ public:
+  explicit ByteSource(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+    if (!file_) throw std::runtime_error("cannot open: " + std::string(std::strerror(errno)));
+    std::fseek(file_.get(), 0, SEEK_END);
+    total_ = static_cast<uint64_t>(std::ftell(file_.get()));
+    std::fseek(file_.get(), 0, SEEK_SET);
+    unsigned char magic[2] = {0, 0};
+    size_t got = std::fread(magic, 1, 2, file_.get());
+    std::fseek(file_.get(), 0, SEEK_SET);
+    gzip_ = got == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+    if (gzip_ && inflateInit2(&z_, 16 + MAX_WBITS) != Z_OK)
+      throw std::runtime_error("zlib initialisation failed");
+    in_.resize(kPiece);
+  }
+  ~ByteSource() {
+    if (gzip_) inflateEnd(&z_);
+  }
+  uint64_t total() const { return total_; }
+  uint64_t consumed() const { return consumed_; }
+
+  // Up to `size` bytes; 0 at the end.
+  size_t read(char* out, size_t size) {
+    if (!gzip_) {
+      size_t n = std::fread(out, 1, size, file_.get());
+      consumed_ += n;
+      if (n == 0 && std::ferror(file_.get())) throw std::runtime_error("read error");
+      return n;
+    }
+    z_.next_out = reinterpret_cast<Bytef*>(out);
+    z_.avail_out = static_cast<uInt>(size);
+    while (z_.avail_out == size) {
+      if (z_.avail_in == 0) {
+        size_t n = std::fread(in_.data(), 1, in_.size(), file_.get());
+        consumed_ += n;
+        if (n == 0) {
+          if (!ended_) throw std::runtime_error("the gzip data is cut short");
+          return 0;
+        }
+        z_.next_in = in_.data();
+        z_.avail_in = static_cast<uInt>(n);
+      }
+      if (ended_) {
+        // Concatenated gzip members: start the next one.
+        inflateReset(&z_);
+        ended_ = false;
+      }
+      int rc = ::inflate(&z_, Z_NO_FLUSH);
+      if (rc == Z_STREAM_END) {
+        ended_ = true;
+        if (z_.avail_in == 0 && std::feof(file_.get())) break;
+      } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+        throw std::runtime_error("corrupt gzip data");
+      }
+    }
+    return size - z_.avail_out;
+  }
+
+ private:
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  bool gzip_ = false, ended_ = false;
+  z_stream z_{};
+  std::vector<Bytef> in_;
+  uint64_t total_ = 0, consumed_ = 0;
+};
+
+struct ExpatFree {
+  void operator()(XML_Parser p) const { XML_ParserFree(p); }
+};
+
+void XMLCALL on_start(void* data, const char* name, const char** attributes) {
+  static_cast<XmlHandler*>(data)->start(local_name(name), attributes);
+}
+void XMLCALL on_end(void* data, const char* name) {
+  static_cast<XmlHandler*>(data)->end(local_name(name));
+}
+void XMLCALL on_text(void* data, const char* s, int len) {
+  static_cast<XmlHandler*>(data)->text(std::string_view(s, static_cast<size_t>(len)));
+}
+
+}  // namespace
+
+const char* attribute(const char** attributes, const char* name) {
+  for (size_t i = 0; attributes[i]; i += 2)
+    if (std::strcmp(attributes[i], name) == 0) return attributes[i + 1];
+  return nullptr;
+}
+
+void parse_xml_file(const std::string& path, XmlHandler& handler,
+                    const std::function<void(uint64_t, uint64_t)>& progress) {
+  ByteSource source(path);
+  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(XML_ParserCreate(nullptr));
+  if (!parser) throw std::bad_alloc();
+  XML_SetUserData(parser.get(), &handler);
+  XML_SetElementHandler(parser.get(), on_start, on_end);
+  XML_SetCharacterDataHandler(parser.get(), on_text);
+  for (;;) {
+    void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(kPiece));
+    if (!buffer) throw std::bad_alloc();
+    size_t n = source.read(static_cast<char*>(buffer), kPiece);
+    if (XML_ParseBuffer(parser.get(), static_cast<int>(n), n == 0) == XML_STATUS_ERROR)
+      throw std::runtime_error("XML error at line " +
+                               std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
+                               XML_ErrorString(XML_GetErrorCode(parser.get())));
+    progress(source.consumed(), source.total());
+    if (n == 0) return;
+  }
+}
+
+std::string root_element(const std::string& path) {
+  struct Root : XmlHandler {
+    std::string name;
+    void start(std::string_view n, const char**) override {
+      if (name.empty()) name = n;
+    }
+    void end(std::string_view) override {}
+    void text(std::string_view) override {}
+  } root;
+  ByteSource source(path);
+  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(XML_ParserCreate(nullptr));
+  XML_SetUserData(parser.get(), &root);
+  XML_SetElementHandler(parser.get(), on_start, on_end);
+  char buffer[8192];
+  bool empty = true;
+  while (root.name.empty()) {
+    size_t n = source.read(buffer, sizeof buffer);
+    if (n == 0) {
+      if (empty) throw std::runtime_error("the file is empty");
+      throw std::runtime_error("not an XML file (no root element)");
+    }
+    empty = false;
+    if (XML_Parse(parser.get(), buffer, static_cast<int>(n), 0) == XML_STATUS_ERROR)
+      throw std::runtime_error("not an XML file (" +
+                               std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + ")");
+  }
+  return root.name;
+}
+
+}  // namespace zelc

@@ -1,0 +1,242 @@
+"""zelc, the converter program: every sample file converted and checked
+against pyteomics reading the same file; command line, protocol and bad
+input."""
+
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import sysconfig
+
+import numpy as np
+import pytest
+
+from mzml_oracle import chromatograms, open_source, retention_time
+from vorn_data_access import access, converter
+
+HERE = pathlib.Path(__file__).parent
+BUNDLED = HERE / "data" / "mzml"
+SHARED = HERE.parent.parent / "shared" / "data" / "mzml"
+SOURCES = sorted({p.name: p for folder in (SHARED, BUNDLED) if folder.is_dir()
+                  for p in folder.iterdir()
+                  if p.suffix in (".mzML", ".mzXML", ".gz")}.values())
+
+
+def zelc_program():
+    found = pathlib.Path(sysconfig.get_path("scripts")) / "zelc"
+    return str(found if found.exists() else shutil.which("zelc"))
+
+
+def zelc(*args):
+    return subprocess.run([zelc_program(), *map(str, args)], capture_output=True, timeout=120)
+
+
+@pytest.fixture(scope="module")
+def converted(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("zelc")
+    done = {}
+
+    def convert(source):
+        if source not in done:
+            dest = folder / (source.name + ".vdp")
+            r = zelc(source, "-dest", dest, "-kp", "--keep-last-msfunc", "--background")
+            assert r.returncode == 0 and r.stderr == b"", r.stderr
+            done[source] = (dest, r.stdout.decode())
+        return done[source]
+
+    return convert
+
+
+def our_spectra(f):
+    """Every spectrum of the container by native id: (analysis kind, spectrum)."""
+    out = {}
+    m = f.get_measurement(0)
+    for i in range(m.get_qual_analysis_count()):
+        a = m.get_qual_analysis(i)
+        for k in range(a.get_spectra_count()):
+            s = a.get_spectrum(k)
+            out[s.supplemental_properties["NativeId"]] = ("ms", s)
+    for i in range(m.get_dad_analysis_count()):
+        a = m.get_dad_analysis(i)
+        for k in range(a.get_spectra_count()):
+            s = a.get_spectrum(k)
+            out[s.supplemental_properties["NativeId"]] = ("dad", s)
+    return out
+
+
+def same_values(ours, theirs):
+    theirs = np.asarray(theirs)
+    assert ours.dtype.itemsize == theirs.dtype.itemsize
+    np.testing.assert_array_equal(ours, theirs.astype(theirs.dtype.newbyteorder("=")))
+
+
+@pytest.mark.parametrize("source", SOURCES, ids=lambda p: p.name)
+def test_spectra_match_pyteomics(converted, source):
+    dest, _ = converted(source)
+    with open_source(source) as reader:
+        theirs = [s for s in reader if "m/z array" in s or "wavelength array" in s]
+    with access.VornFile(str(dest)) as f:
+        ours = our_spectra(f)
+        assert len(ours) == len(theirs)
+        for t in theirs:
+            key = f"scan={t['num']}" if source.suffix == ".mzXML" else t["id"]
+            kind, s = ours[key]
+            if kind == "dad":
+                points = s.get_spectrum_points()
+                same_values(points.x_array, t["wavelength array"])
+                same_values(points.intensity_array, t["intensity array"])
+                continue
+            profile = "profile spectrum" in t or t.get("centroided") == "0"
+            points = s.get_profile_spectrum_points() if profile else s.get_spectrum_points()
+            same_values(points.x_array, t["m/z array"])
+            same_values(points.intensity_array, t["intensity array"])
+            level = t.get("ms level", t.get("msLevel"))
+            assert s.acquisition_condition.ms_level == level
+            rt = t["retentionTime"] if "retentionTime" in t else retention_time(t)
+            assert s.retention_time == pytest.approx(float(rt), rel=1e-12)
+            negative = "negative scan" in t or t.get("polarity") == "-"
+            assert (s.acquisition_condition.polarity.name == "NEGATIVE") == negative
+            precursor = precursor_of(t)
+            assert s.acquisition_condition.precursor_value == precursor
+
+
+def precursor_of(t):
+    if "precursorMz" in t:
+        return float(t["precursorMz"][0]["precursorMz"])
+    for p in t.get("precursorList", {}).get("precursor", []):
+        ion = p["selectedIonList"]["selectedIon"][0]
+        return float(ion["selected ion m/z"])
+    return None
+
+
+CHROMATOGRAM_FILES = [p for p in SOURCES if p.suffix == ".mzML"]
+
+
+@pytest.mark.parametrize("source", CHROMATOGRAM_FILES, ids=lambda p: p.name)
+def test_traces_match_pyteomics(converted, source):
+    dest, _ = converted(source)
+    theirs = {cid: (time, intensity, params) for cid, time, intensity, params in chromatograms(source)
+              if "total ion current chromatogram" not in params
+              and "basepeak chromatogram" not in params}
+    with access.VornFile(str(dest)) as f:
+        m = f.get_measurement(0)
+        ours = {}
+        for kind, count, get in (("quan", m.get_quan_analysis_count(), m.get_quan_analysis),
+                                 ("analog", m.get_analog_analysis_count(), m.get_analog_analysis)):
+            for i in range(count):
+                a = get(i)
+                for k in range(a.get_trace_count()):
+                    props = a.get_trace_description(k)._InternalSpectrumDescription__supplemental_properties
+                    ours[props["NativeId"]] = (kind, props, a.get_trace_points(k))
+    assert set(ours) == set(theirs)
+    for cid, (time, intensity, params) in theirs.items():
+        kind, props, points = ours[cid]
+        srm = "selected reaction monitoring chromatogram" in params
+        sim = "selected ion monitoring chromatogram" in params
+        assert kind == ("quan" if srm or sim else "analog")
+        if srm or sim:
+            assert props["Kind"] == ("SRM" if srm else "SIM")
+        same_values(points.x_array, time)
+        same_values(points.intensity_array, intensity)
+
+
+def test_protocol_and_result_section(converted):
+    source = BUNDLED / "TOFsulfasMS4GHzDualMode+DADSpectra+UVSignal272-NoProfile.mzML"
+    dest, stdout = converted(source)
+    lines = stdout.split("\r\n")
+    assert lines[0] == "### Start Progress" and lines[1] == "0.0"
+    progress = [float(x) for x in lines[1:lines.index("### End Progress")]]
+    assert progress == sorted(progress) and progress[-1] == 100.0
+    result = lines[lines.index("### Start ConversionResult") + 1:lines.index("### End ConversionResult")]
+    assert result == [f"File: {dest}", "Measurements: 1", "Analyses: qual 1, quan 0, dad 1, analog 1",
+                      "Spectra: 732", "Traces: 1"]
+
+
+def test_options_select_kinds(tmp_path):
+    source = BUNDLED / "TOFsulfasMS4GHzDualMode+DADSpectra+UVSignal272-NoProfile.mzML"
+    r = zelc(source, "-dest", tmp_path / "dad.vdp", "-dad", "--background")
+    assert b"Analyses: qual 0, quan 0, dad 1, analog 0" in r.stdout
+    r = zelc(BUNDLED / "three_test_scans.mzML", "-dest", tmp_path / "ms1.vdp", "-ms1")
+    assert r.returncode == 0 and b"Spectra: 1" in r.stdout
+    with access.VornFile(str(tmp_path / "ms1.vdp")) as f:
+        s = f.get_measurement(0).get_qual_analysis(0).get_spectrum(0)
+        with pytest.raises(Exception, match="No profile spectrum"):
+            s.get_profile_spectrum_points()  # without -kp the profile is not kept
+        assert s.spectrum_type.name == "CENTROID" and len(s.get_spectrum_points()) > 0
+    r = zelc(BUNDLED / "MRM Neg C5.mzML", BUNDLED / "reserpine-MS2sim-010.mzML", "-dest",
+             tmp_path / "sim.vdp", "-sim", "--force-split-by-measurement", "--background")
+    assert r.returncode == 0
+    assert (tmp_path / "sim_1.vdp").exists() and (tmp_path / "sim_2.vdp").exists()
+    assert b"Traces: 1\r\n" in r.stdout  # the SRM traces are left out
+
+
+@pytest.mark.parametrize(
+    "content, message",
+    [
+        (b"", b"the file is empty"),
+        (b"just text, no markup", b"not an XML file"),
+        (b"<mzML><run><spectrumList><spectrum id='x'>", b"XML error"),
+        (b"<html><body>hello</body></html>", b"not an mzML or mzXML file"),
+        (b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03garbage", b"gzip"),
+        (b"<mzML><run id='r'><spectrumList><spectrum id='s'><binaryDataArrayList>"
+         b"<binaryDataArray><cvParam accession='MS:1000514'/><cvParam accession='MS:1000574'/>"
+         b"<binary>AAAA</binary></binaryDataArray></binaryDataArrayList></spectrum>"
+         b"</spectrumList></run></mzML>", b"zlib"),
+    ],
+)
+def test_bad_input_gives_one_error_line(tmp_path, content, message):
+    source = tmp_path / "bad.mzML"
+    source.write_bytes(content)
+    dest = tmp_path / "out.vdp"
+    r = zelc(source, "-dest", dest, "--background")
+    assert r.returncode == 1
+    assert r.stderr.count(b"\n") == 1 and message in r.stderr and str(source).encode() in r.stderr
+    assert os.listdir(tmp_path) == ["bad.mzML"]
+
+
+def test_truncated_source_and_existing_destination(tmp_path):
+    data = (BUNDLED / "three_test_scans.mzML").read_bytes()
+    source = tmp_path / "cut.mzML"
+    source.write_bytes(data[: len(data) // 2])
+    dest = tmp_path / "out.vdp"
+    dest.write_bytes(b"keep me")
+    r = zelc(source, "-dest", dest)
+    assert r.returncode == 1 and b"exists; use -f" in r.stderr and dest.read_bytes() == b"keep me"
+    r = zelc(source, "-dest", dest, "-f")
+    assert r.returncode == 1 and b"XML error" in r.stderr and dest.read_bytes() == b"keep me"
+
+
+@pytest.mark.parametrize("args, message", [
+    ([], b"no source files"),
+    (["a.mzML"], b"no destination"),
+    (["a.mzML", "-dest"], b"needs a value"),
+    (["a.mzML", "-dest", "b", "-x"], b"unknown option -x"),
+    (["a.mzML", "-dest", "b", "--vorn-protocol-version", "2"], b"unsupported protocol version"),
+])
+def test_command_line_errors(args, message):
+    r = zelc(*args)
+    assert r.returncode == 2 and message in r.stderr
+
+
+def test_help_and_version():
+    assert zelc("--help").stdout.startswith(b"usage: zelc")
+    assert zelc("--version").stdout == b"zelc 1.0.0\n"
+
+
+def test_zel_converter_runs_the_real_program(tmp_path, monkeypatch):
+    folder = tmp_path / "bin"
+    folder.mkdir()
+    (folder / "zelc.exe").symlink_to(zelc_program())
+    monkeypatch.setenv("PATH", f"{folder}{os.pathsep}{os.environ['PATH']}")
+    monkeypatch.setattr(sys, "platform", "win32")
+    monkeypatch.setattr(os, "linesep", "\r\n")
+    c = converter.ZelConverter()
+    seen = []
+    c.progress_report_callback = seen.append
+    dest = tmp_path / "out.vdp"
+    result = c.convert([str(BUNDLED / "three_test_scans.mzML")], str(dest), False).result(60)
+    assert f"File: {dest}\r\n" in result and "Spectra: 3\r\n" in result
+    assert seen[0] == 0.0 and seen[-1] == 100.0
+    with access.VornFile(str(dest)) as f:
+        assert f.get_measurement(0).get_qual_analysis(0).get_spectra_count() == 3
