@@ -158,8 +158,10 @@ class MzmlHandler : public XmlHandler {
     } else if (name == "binaryDataArray") {
       finish_array();
     } else if (name == "scanWindow" && in_spectrum_ && !spectrum_.scan_window) {
+      // A window marked "centroided min/max" is the observed m/z range of
+      // the spectrum, not the range the instrument scanned.
       auto lo = window_.number("MS:1000501"), hi = window_.number("MS:1000500");
-      if (lo && hi) spectrum_.scan_window = {*lo, *hi};
+      if (lo && hi && !window_.find_name("centroided min/max")) spectrum_.scan_window = {*lo, *hi};
     } else if (name == "analyzer") {
       if (analyzer_.has("MS:1000081")) ++run_.quadrupoles;
     } else if (name == "instrumentConfiguration") {
