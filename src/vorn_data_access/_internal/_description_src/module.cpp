@@ -13,21 +13,21 @@ namespace {
 
 void register_enums(nb::module_& m) {
   nb::enum_<DetectorType>(m, "DetectorTypes", "Detector of a function.")
-      .value("MS", DetectorType::kMs)
-      .value("DAD", DetectorType::kDiodeArray)
-      .value("ANALOG", DetectorType::kAnalog);
+      .value("MS", DetectorType::kMs, "Mass spectrometer.")
+      .value("DAD", DetectorType::kDiodeArray, "Diode-array detector.")
+      .value("ANALOG", DetectorType::kAnalog, "Analog detector.");
   nb::enum_<TripleQScanType>(m, "TripleQScanTypes", "Scan modes of a triple quadrupole.")
-      .value("PRODUCT", TripleQScanType::kProduct)
-      .value("PRECURSOR", TripleQScanType::kPrecursor)
-      .value("NEUTRAL_LOSS", TripleQScanType::kNeutralLoss)
-      .value("NEUTRAL_GAIN", TripleQScanType::kNeutralGain);
+      .value("PRODUCT", TripleQScanType::kProduct, "Product-ion scan.")
+      .value("PRECURSOR", TripleQScanType::kPrecursor, "Precursor-ion scan.")
+      .value("NEUTRAL_LOSS", TripleQScanType::kNeutralLoss, "Neutral-loss scan.")
+      .value("NEUTRAL_GAIN", TripleQScanType::kNeutralGain, "Neutral-gain scan.");
   nb::enum_<VendorType>(m, "VendorSpecificAdditionalConditionTypes",
                         "Instrument software whose own acquisition parameter a condition carries.")
-      .value("WATERS_MASS_LYNX", VendorType::kWatersMassLynx)
-      .value("THERMO_FISHER_RAW_FILE_READER", VendorType::kThermoFisherRawFileReader)
-      .value("SHIMADZU_IO_MODULE", VendorType::kShimadzuIoModule)
-      .value("SCIEX_ANALYST", VendorType::kSciexAnalyst)
-      .value("AGILENT_MASS_HUNTER", VendorType::kAgilentMassHunter);
+      .value("WATERS_MASS_LYNX", VendorType::kWatersMassLynx, "Waters MassLynx.")
+      .value("THERMO_FISHER_RAW_FILE_READER", VendorType::kThermoFisherRawFileReader, "Thermo Fisher RawFileReader.")
+      .value("SHIMADZU_IO_MODULE", VendorType::kShimadzuIoModule, "Shimadzu IoModule.")
+      .value("SCIEX_ANALYST", VendorType::kSciexAnalyst, "SCIEX Analyst.")
+      .value("AGILENT_MASS_HUNTER", VendorType::kAgilentMassHunter, "Agilent MassHunter.");
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+"""
+Writing container files: VornWriter -> add_measurement -> add_*_function -> add_spectrum.
+"""
+
+
+
+AUTO: _Auto = ...
+
+class VornWriter:
+    """
+    Writes a container file. Spectra stream to disk as they are added; the file appears under its name only when finished (leaving a ``with`` block normally finishes it, an exception abandons it). An existing file is refused unless ``overwrite`` is true.
+    """
+
+    def __init__(self, path: object, *, overwrite: bool = False, converter_version: object = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None: ...
+
+    @property
+    def path(self) -> str:
+        """Destination path."""
+
+    @property
+    def bytes_written(self) -> int:
+        """Bytes written so far."""
+
+    @property
+    def finished(self) -> bool:
+        """Whether the file is complete and in place."""
+
+    def add_measurement(self, *, hash: object | None = None, sample_name: object | None = None, sample_id: object | None = None, acquisition_method_file_name: object | None = None, dilution_factor: object | None = None, injection_volume: object | None = None, original_file_path: object | None = None, instrument_product_name: object | None = None, measurement_user_name: object | None = None, plate_code: object | None = None, well_code: object | None = None, measurement_date_time: object | None = None, instrument_manufacturer: object | None = None, source_file_definition: object | None = None, supplemental_properties: object | None = {}) -> object:
+        """
+        Adds a measurement with its metadata (all keyword arguments, None for absent).
+        """
+
+    def finish(self) -> None:
+        """
+        Writes the index blocks, jump table and trailer, and moves the file to its name.
+        """
+
+    def abandon(self) -> None:
+        """Deletes the partial file; nothing appears at the destination."""
+
+    def __enter__(self) -> object: ...
+
+    def __exit__(self, ex_type: object | None, ex_value: object | None, trace: object | None) -> None: ...
+
+class MeasurementWriter:
+    """Adds functions to one measurement of a VornWriter."""
+
+    @property
+    def index(self) -> int:
+        """Position of the measurement in the file."""
+
+    def add_ms_function(self, *, conditions: object | None = 'derive', supplemental_properties: object | None = None) -> object:
+        """
+        Adds a mass-spectrometry (qual) function. `conditions`: 'derive' works out and stores the distinct acquisition conditions; None stores none (readers derive them); a list of dicts stores that list, and every spectrum names its entry with acquisition_condition_index.
+        """
+
+    def add_dad_function(self, wavelengths: object | None = None, *, wavelengths_f32: bool = False, supplemental_properties: object | None = None) -> object:
+        """
+        Adds a diode-array function. With `wavelengths`, each spectrum stores only its absorbances, one per wavelength.
+        """
+
+    def add_quan_function(self, *, supplemental_properties: object | None = None) -> object:
+        """
+        Adds a quantitative (SRM/SIM) function; each added 'spectrum' is one trace.
+        """
+
+    def add_analog_function(self, *, supplemental_properties: object | None = None) -> object:
+        """Adds an analog-detector function; each added 'spectrum' is one trace."""
+
+    def finish(self) -> None:
+        """
+        Writes this measurement's index blocks; it takes no more functions or spectra.
+        """
+
+class FunctionWriter:
+    """Adds spectra (or traces) to one function."""
+
+    @property
+    def index(self) -> int:
+        """Position of the function in the file."""
+
+    def add_spectrum(self, x: object | None, intensity: object, *, retention_time: object | None = None, acquisition_condition_index: object | None = None, ms_level: object | None = None, polarity: object | None = None, collision_energy: object | None = None, cone_voltage: object | None = None, mass_range: object | None = None, precursor_range: object | None = None, precursor_value: object | None = None, precursor_index: object | None = None, product_indices: object | None = None, spectrum_type: object | None = None, is_profile_spectrum_measured: object | None = None, current_total_ion: object | None = ..., base_peak_mz: object | None = ..., base_peak_intensity: object | None = ..., supplemental_properties: object | None = ..., profile: object | None = None, vendor_condition: object | None = None, triple_q_scan_condition: object | None = None) -> int:
+        """
+        Appends a spectrum and returns its index. `x` (ascending) and `intensity` are float32 or float64 arrays, stored at that precision; `x` is None for a diode-array function with wavelengths. Description fields are keywords, None for absent; the total ion current and base peak default to values computed from the points, supplemental properties to an empty dict. `profile` is an optional (x, intensity) pair. `vendor_condition` and `triple_q_scan_condition` (dicts) enter the derived distinct-condition list.
+        """
