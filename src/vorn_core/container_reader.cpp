@@ -45,7 +45,9 @@ const char* symbol_name(uint32_t value) {
   return "an unknown symbol";
 }
 
-ContainerReader::ContainerReader(const std::string& path) : file_(MappedFile::open(path)) {
+ContainerReader::ContainerReader(const std::string& path) : ContainerReader(MappedFile::open(path)) {}
+
+ContainerReader::ContainerReader(std::shared_ptr<const MappedFile> file) : file_(std::move(file)) {
   auto bytes = file_->bytes();
   const uint64_t size = bytes.size();
   if (size < kHeaderSize + kTrailerSize)
@@ -227,7 +229,7 @@ std::vector<int64_t> ContainerReader::read_int64_array() {
       uint64_t n = c.count(n32, limits::kSpectra, 8, "offset count");
       auto b = c.bytes(n * 8, "offset array");
       v.resize(n);
-      std::memcpy(v.data(), b.data(), n * 8);
+      if (n) std::memcpy(v.data(), b.data(), n * 8);
     } else if (encoding == 1) {
       uint64_t n = c.count(n32, limits::kSpectra, 0, "offset count");
       uint64_t stored_at = c.position();
@@ -280,9 +282,9 @@ void ContainerReader::set_decompressed_buffer() {
     auto src = c.bytes(stored, "compressed buffer");
     if (encoding == 1) zstd_require_content_size(src, raw, data_at, "compressed buffer");
     d.bytes.resize(raw);
-    if (encoding == 0)
-      std::memcpy(d.bytes.data(), src.data(), raw);
-    else
+    if (encoding == 0) {
+      if (raw) std::memcpy(d.bytes.data(), src.data(), raw);
+    } else
       zstd_decompress_exact(src, d.bytes, data_at, "compressed buffer");
     return d;
   });

@@ -33,6 +33,8 @@ class ContainerReader {
   // Opens `path` and checks the header and trailer. Throws IoError when the
   // file cannot be opened, FormatError when it is not a complete container.
   explicit ContainerReader(const std::string& path);
+  // A container already in memory (tests, fuzzing).
+  explicit ContainerReader(std::shared_ptr<const MappedFile> file);
 
   void close();
   bool closed() const;

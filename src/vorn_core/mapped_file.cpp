@@ -47,8 +47,15 @@ std::shared_ptr<const MappedFile> MappedFile::open(const std::string& path) {
   return std::shared_ptr<const MappedFile>(new MappedFile(path, data, size));
 }
 
+std::shared_ptr<const MappedFile> MappedFile::of_bytes(std::vector<uint8_t> bytes, std::string name) {
+  auto* f = new MappedFile(std::move(name), nullptr, bytes.size());
+  f->owned_ = std::move(bytes);
+  f->data_ = f->owned_.data();
+  return std::shared_ptr<const MappedFile>(f);
+}
+
 MappedFile::~MappedFile() {
-  if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+  if (data_ && owned_.empty()) ::munmap(const_cast<uint8_t*>(data_), size_);
 }
 
 }  // namespace vorn

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vorn {
 
@@ -14,6 +15,8 @@ class MappedFile {
  public:
   // Opens and maps `path`; IoError when the operating system refuses.
   static std::shared_ptr<const MappedFile> open(const std::string& path);
+  // The same view over bytes in memory (owned), for tests and fuzzing.
+  static std::shared_ptr<const MappedFile> of_bytes(std::vector<uint8_t> bytes, std::string name);
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
@@ -28,6 +31,7 @@ class MappedFile {
   std::string path_;
   const uint8_t* data_;
   uint64_t size_;
+  std::vector<uint8_t> owned_;  // bytes in memory instead of a mapping
 };
 
 }  // namespace vorn
