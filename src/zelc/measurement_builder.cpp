@@ -45,7 +45,7 @@ void tidy(FloatArray& x, FloatArray& y) {
 }
 
 double minutes(const Param& p) {
-  double v = std::stod(p.value);
+  double v = parse_number(p.value, "scan start time");
   return p.unit_accession == "UO:0000010" || p.unit_name == "second" ? v / 60.0 : v;
 }
 

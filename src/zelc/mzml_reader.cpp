@@ -1,5 +1,6 @@
 #include "mzml_reader.hpp"
 
+#include <cstdlib>
 #include <map>
 #include <stdexcept>
 #include <string_view>
@@ -9,14 +10,20 @@
 
 namespace zelc {
 
+double parse_number(const std::string& text, const std::string& what) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  double v = std::strtod(begin, &end);
+  while (end && (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r')) ++end;
+  if (end == begin || !end || *end != '\0')
+    throw std::runtime_error(what + " is not a number: '" + text.substr(0, 40) + "'");
+  return v;
+}
+
 std::optional<double> Params::number(const char* accession) const {
   const Param* p = find(accession);
   if (!p || p->value.empty()) return std::nullopt;
-  try {
-    return std::stod(p->value);
-  } catch (const std::exception&) {
-    throw std::runtime_error("parameter '" + p->name + "' is not a number: " + p->value);
-  }
+  return parse_number(p->value, "parameter '" + p->name + "'");
 }
 
 namespace {
@@ -261,6 +268,12 @@ void read_mzml(const std::string& path, SourceSink& sink,
                const std::function<void(uint64_t, uint64_t)>& progress) {
   MzmlHandler handler(sink);
   parse_xml_file(path, handler, progress);
+  if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
+}
+
+void read_mzml_text(std::string_view text, SourceSink& sink) {
+  MzmlHandler handler(sink);
+  parse_xml_text(text, handler);
   if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
 }
 

@@ -1,6 +1,7 @@
 #include "mzxml_reader.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -23,9 +24,11 @@ double duration_minutes(const std::string& d) {
       ++i;
       continue;
     }
-    size_t used = 0;
-    number = std::stod(d.substr(i), &used);
-    i += used;
+    const char* begin = d.c_str() + i;
+    char* end = nullptr;
+    number = std::strtod(begin, &end);
+    if (end == begin) throw std::runtime_error("retention time '" + d + "' is not a duration");
+    i += static_cast<size_t>(end - begin);
     if (i >= d.size()) throw std::runtime_error("retention time '" + d + "' is not a duration");
     char unit = d[i++];
     if (in_time && unit == 'H') seconds += number * 3600;
@@ -94,7 +97,7 @@ class MzxmlHandler : public XmlHandler {
             exact(duration_minutes(v("retentionTime"))), "UO:0000031");
       if (!v("filterLine").empty()) add(s.scan, "MS:1000512", "filter string", v("filterLine"));
       if (!v("startMz").empty() && !v("endMz").empty())
-        s.scan_window = {std::stod(v("startMz")), std::stod(v("endMz"))};
+        s.scan_window = {parse_number(v("startMz"), "startMz"), parse_number(v("endMz"), "endMz")};
       collision_energy_ = v("collisionEnergy");
       current_ = std::move(s);
       pending_ = true;
@@ -104,7 +107,7 @@ class MzxmlHandler : public XmlHandler {
       Precursor p;
       if (!v("precursorScanNum").empty()) p.spectrum_ref = "scan=" + v("precursorScanNum");
       if (!v("windowWideness").empty()) {
-        double half = std::stod(v("windowWideness")) / 2;
+        double half = parse_number(v("windowWideness"), "windowWideness") / 2;
         add(p.isolation, "MS:1000828", "isolation window lower offset", exact(half));
         add(p.isolation, "MS:1000829", "isolation window upper offset", exact(half));
       }
@@ -180,6 +183,12 @@ void read_mzxml(const std::string& path, SourceSink& sink,
                 const std::function<void(uint64_t, uint64_t)>& progress) {
   MzxmlHandler handler(sink);
   parse_xml_file(path, handler, progress);
+  if (!handler.began()) throw std::runtime_error("the mzXML file holds no run");
+}
+
+void read_mzxml_text(std::string_view text, SourceSink& sink) {
+  MzxmlHandler handler(sink);
+  parse_xml_text(text, handler);
   if (!handler.began()) throw std::runtime_error("the mzXML file holds no run");
 }
 

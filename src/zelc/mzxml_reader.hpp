@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "source_records.hpp"
 
@@ -12,5 +13,8 @@ namespace zelc {
 
 void read_mzxml(const std::string& path, SourceSink& sink,
                 const std::function<void(uint64_t, uint64_t)>& progress);
+
+// The same for mzXML text already in memory.
+void read_mzxml_text(std::string_view text, SourceSink& sink);
 
 }  // namespace zelc

@@ -12,6 +12,10 @@
 
 namespace zelc {
 
+// `text` as a number; runtime_error naming `what` when it is not one (or has
+// anything after the number).
+double parse_number(const std::string& text, const std::string& what);
+
 // A cvParam (accession set) or userParam (accession empty).
 struct Param {
   std::string accession, name, value, unit_accession, unit_name;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -132,6 +133,20 @@ void parse_xml_file(const std::string& path, XmlHandler& handler,
     progress(source.consumed(), source.total());
     if (n == 0) return;
   }
+}
+
+void parse_xml_text(std::string_view text, XmlHandler& handler) {
+  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(XML_ParserCreate(nullptr));
+  if (!parser) throw std::bad_alloc();
+  XML_SetUserData(parser.get(), &handler);
+  XML_SetElementHandler(parser.get(), on_start, on_end);
+  XML_SetCharacterDataHandler(parser.get(), on_text);
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    throw std::runtime_error("XML text too large");
+  if (XML_Parse(parser.get(), text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_ERROR)
+    throw std::runtime_error("XML error at line " +
+                             std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
+                             XML_ErrorString(XML_GetErrorCode(parser.get())));
 }
 
 std::string root_element(const std::string& path) {

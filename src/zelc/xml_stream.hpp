@@ -26,6 +26,9 @@ const char* attribute(const char** attributes, const char* name);
 void parse_xml_file(const std::string& path, XmlHandler& handler,
                     const std::function<void(uint64_t, uint64_t)>& progress);
 
+// Parses XML text held in memory.
+void parse_xml_text(std::string_view text, XmlHandler& handler);
+
 // The local name of the file's root element (after an optional gzip layer),
 // read from its first kilobytes.
 std::string root_element(const std::string& path);
