@@ -1,0 +1,25 @@
+#!/bin/sh
+# Runs every fuzz target for SECONDS (default 60) on its seed corpus; the new
+# inputs it finds are kept in the corpus, crashing inputs in out/crashes.
+#   fuzz/run_fuzzers.sh [SECONDS] [PARALLEL]
+set -eu
+cd "$(dirname "$0")"
+SECONDS_EACH="${1:-60}"
+PARALLEL="${2:-1}"
+# KEEP_GOING=1: a long run collects every crash instead of stopping at the first.
+EXTRA=""
+[ "${KEEP_GOING:-0}" = 1 ] && EXTRA="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1"
+mkdir -p out/logs out/crashes
+run() {
+  t="$1"
+  mkdir -p "out/corpus/$t" "out/crashes/$t"
+  ./out/build/fuzz_"$t" "out/corpus/$t" -max_total_time="$SECONDS_EACH" -max_len=65536 \
+    -timeout=10 -rss_limit_mb=2048 -artifact_prefix="out/crashes/$t/" -print_final_stats=1 $EXTRA \
+    > "out/logs/$t.log" 2>&1
+}
+if [ "$PARALLEL" -gt 1 ]; then
+  run container & run spectrum_block & wait
+  run zelc_xml & run zelc_arrays & wait
+else
+  for t in container spectrum_block zelc_xml zelc_arrays; do run "$t"; done
+fi
