@@ -41,8 +41,9 @@ def write_vorn(path, spectra, measurements):
             m = w.add_measurement(sample_name=f"Sample {m_index}", well_code="A1")
             fn = m.add_ms_function()
             for i, (mz, it) in enumerate(spectra):
-                fn.add_spectrum(mz, it, retention_time=i * 0.01, ms_level=1,
-                                polarity=PolarityTypes.POSITIVE)
+                fn.add_spectrum(
+                    mz, it, retention_time=i * 0.01, ms_level=1, polarity=PolarityTypes.POSITIVE
+                )
 
 
 def write_h5(path, spectra, measurements, compression):
@@ -93,8 +94,10 @@ def main():
     tmp = tempfile.mkdtemp()
     path = os.path.join(tmp, "bench.vdp")
 
-    print(f"{args.measurements} measurements x {args.spectra} spectra x {args.points} points "
-          f"({total / 1e6:.0f} MB of float64 m/z + float32 intensity)")
+    print(
+        f"{args.measurements} measurements x {args.spectra} spectra x {args.points} points "
+        f"({total / 1e6:.0f} MB of float64 m/z + float32 intensity)"
+    )
     print(f"{'writer':<28}{'seconds':>9}{'MB/s':>9}{'size MB':>9}")
     t = timed(write_vorn, path, spectra, args.measurements)
     print(f"{'vorn':<28}{t:9.2f}{total / t / 1e6:9.0f}{os.path.getsize(path) / 1e6:9.1f}")
@@ -102,8 +105,10 @@ def main():
     try:
         import h5py  # noqa: F401
 
-        peers += [("h5py gzip", write_h5, ".h5", ("gzip",)), ("h5py uncompressed", write_h5,
-                                                               ".h5", (None,))]
+        peers += [
+            ("h5py gzip", write_h5, ".h5", ("gzip",)),
+            ("h5py uncompressed", write_h5, ".h5", (None,)),
+        ]
     except ImportError:
         print("(h5py not installed: pip install h5py to compare)")
     for name, fn, ext, extra in peers:

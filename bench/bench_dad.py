@@ -42,14 +42,16 @@ def main():
         fn = w.add_measurement(sample_name="synthetic DAD").add_dad_function(wavelengths)
         for i in range(6000):
             # A few absorbing compounds and baseline noise, in float32 like the detectors.
-            a = sum(rng.uniform(0, 1) * np.exp(-((wavelengths - p) / 15) ** 2) for p in peaks[:5])
+            a = sum(rng.uniform(0, 1) * np.exp(-(((wavelengths - p) / 15) ** 2)) for p in peaks[:5])
             a = (a + rng.normal(0, 0.002, wavelengths.size)).astype(np.float32)
             fn.add_spectrum(None, a, retention_time=i / 300.0)
             spectra.append(a)
     t_write = time.perf_counter() - t
     raw = 6000 * 500 * 4
-    print(f"wrote 6,000 spectra x 500 wavelengths: {raw / 1e6:.0f} MB raw -> "
-          f"{path.stat().st_size / 1e6:.1f} MB in {t_write:.1f} s")
+    print(
+        f"wrote 6,000 spectra x 500 wavelengths: {raw / 1e6:.0f} MB raw -> "
+        f"{path.stat().st_size / 1e6:.1f} MB in {t_write:.1f} s"
+    )
 
     with access.VornFile(str(path)) as f:
         m = f.get_measurement(0)
@@ -59,7 +61,8 @@ def main():
         t_chrom = best_time(lambda: a.get_chromatogram(window))
         t_max = best_time(lambda: a.get_max_plot(ValueRange(200.0, 600.0), 4.0))
         t_decode = best_time(
-            lambda: [a.get_spectrum(i).get_spectrum_points() for i in range(a.get_spectra_count())])
+            lambda: [a.get_spectrum(i).get_spectrum_points() for i in range(a.get_spectra_count())]
+        )
 
     stack = np.vstack(spectra).astype(np.float64)
     inside = (wavelengths >= 250) & (wavelengths <= 260)

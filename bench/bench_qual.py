@@ -33,22 +33,32 @@ def synthetic_run(path, ms1_count, ms2_per_ms1, rng, **options):
     start = time.perf_counter()
     with VornWriter(path, overwrite=True, **options) as w:
         fn = w.add_measurement(sample_name="synthetic DDA").add_ms_function()
-        common = dict(polarity=PolarityTypes.POSITIVE, spectrum_type=SpectrumTypes.CENTROID,
-                      is_profile_spectrum_measured=False)
+        common = dict(
+            polarity=PolarityTypes.POSITIVE,
+            spectrum_type=SpectrumTypes.CENTROID,
+            is_profile_spectrum_measured=False,
+        )
         rt = 0.0
         for _ in range(ms1_count):
             mz = np.sort(rng.uniform(150.0, 2000.0, 5000))
             intensity = rng.lognormal(10, 2, 5000).astype(np.float32)
-            fn.add_spectrum(mz, intensity, retention_time=rt, ms_level=1,
-                            mass_range=(150.0, 2000.0), **common)
+            fn.add_spectrum(
+                mz, intensity, retention_time=rt, ms_level=1, mass_range=(150.0, 2000.0), **common
+            )
             kept.append((mz, intensity))
             raw += mz.nbytes + intensity.nbytes
             for k in range(ms2_per_ms1):
                 mz2 = np.sort(rng.uniform(100.0, 1500.0, 300))
                 it2 = rng.lognormal(8, 2, 300).astype(np.float32)
-                fn.add_spectrum(mz2, it2, retention_time=rt + 0.0005 * (k + 1), ms_level=2,
-                                collision_energy=30.0, precursor_value=float(mz[k * 100]),
-                                **common)
+                fn.add_spectrum(
+                    mz2,
+                    it2,
+                    retention_time=rt + 0.0005 * (k + 1),
+                    ms_level=2,
+                    collision_energy=30.0,
+                    precursor_value=float(mz[k * 100]),
+                    **common,
+                )
                 raw += mz2.nbytes + it2.nbytes
             rt += 0.006
     return kept, raw, time.perf_counter() - start
@@ -78,8 +88,11 @@ def decode_tool():
     build = OUT / "build"
     here = pathlib.Path(__file__).parent
     if not (build / "CMakeCache.txt").exists():
-        subprocess.run(["cmake", "-S", str(here), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release"],
-                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(
+            ["cmake", "-S", str(here), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release"],
+            check=True,
+            stdout=subprocess.DEVNULL,
+        )
     subprocess.run(["cmake", "--build", str(build)], check=True, stdout=subprocess.DEVNULL)
     return build / "decode_speed"
 
@@ -95,8 +108,10 @@ def main():
     ms1_count = int(10000 * args.scale)
     kept, raw, t_write = synthetic_run(path, ms1_count, 4, rng, chunk_points=args.chunk_points)
     size = os.path.getsize(path)
-    print(f"wrote {ms1_count} MS1 + {4 * ms1_count} MS2 spectra: {raw / 1e6:.0f} MB raw -> "
-          f"{size / 1e6:.0f} MB in {t_write:.1f} s ({raw / t_write / 1e6:.0f} MB/s)")
+    print(
+        f"wrote {ms1_count} MS1 + {4 * ms1_count} MS2 spectra: {raw / 1e6:.0f} MB raw -> "
+        f"{size / 1e6:.0f} MB in {t_write:.1f} s ({raw / t_write / 1e6:.0f} MB/s)"
+    )
 
     with access.VornFile(str(path)) as f:
         m = f.get_measurement(0)
@@ -110,8 +125,10 @@ def main():
         option = ChromatogramFilterOption(ms1, window)
         t_xic = median_time(lambda: a.get_xic(option))
         centers = rng.uniform(200, 1900, 1000)
-        options = [ChromatogramFilterOption(ms1, ValueRange(c * (1 - 1e-5), c * (1 + 1e-5)))
-                   for c in centers]
+        options = [
+            ChromatogramFilterOption(ms1, ValueRange(c * (1 - 1e-5), c * (1 + 1e-5)))
+            for c in centers
+        ]
         t_many = median_time(lambda: a.get_multiple_xic(options), repeat=3)
         ms1_indexes = [p.spectrum_index for p in a.get_tic(ms1)]
 
@@ -125,16 +142,24 @@ def main():
     t_numpy = median_time(lambda: numpy_xic(kept, window.min, window.max))
     spectra = a.get_spectra_count()
     print(f"open the qual analysis ({spectra} spectra):   {t_open * 1e3:8.1f} ms   (target < 50)")
-    print(f"TIC of MS1 ({len(ms1_indexes)} spectra):             {t_tic * 1e3:8.1f} ms   (target < 20)")
+    print(
+        f"TIC of MS1 ({len(ms1_indexes)} spectra):             "
+        f"{t_tic * 1e3:8.1f} ms   (target < 20)"
+    )
     print(f"BPC of MS1:                               {t_bpc * 1e3:8.1f} ms")
     print(f"one XIC (10 ppm) over the run:            {t_xic * 1e3:8.1f} ms   (target < 50)")
     print(f"1,000 XICs in one call:                   {t_many * 1e3:8.1f} ms")
-    print(f"decode all MS1 spectra (Spectrum objects): {t_decode * 1e3:7.1f} ms   "
-          f"(1,000 XICs take {t_many / t_decode:.2f} of it)")
+    print(
+        f"decode all MS1 spectra (Spectrum objects): {t_decode * 1e3:7.1f} ms   "
+        f"(1,000 XICs take {t_many / t_decode:.2f} of it)"
+    )
     print(f"peer: numpy XIC over arrays in memory:    {t_numpy * 1e3:8.1f} ms")
     print()
-    print(subprocess.run([str(decode_tool()), str(path)], check=True, capture_output=True,
-                         text=True).stdout.rstrip())
+    print(
+        subprocess.run(
+            [str(decode_tool()), str(path)], check=True, capture_output=True, text=True
+        ).stdout.rstrip()
+    )
 
 
 if __name__ == "__main__":

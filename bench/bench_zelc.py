@@ -52,20 +52,27 @@ def zlib_size(path):
 
 def main():
     files = [pathlib.Path(p) for p in sys.argv[1:]] or sorted(
-        p for p in (SHARED if SHARED.is_dir() else BUNDLED).iterdir()
-        if p.suffix in (".mzML", ".mzXML"))
+        p
+        for p in (SHARED if SHARED.is_dir() else BUNDLED).iterdir()
+        if p.suffix in (".mzML", ".mzXML")
+    )
     zelc = pathlib.Path(sysconfig.get_path("scripts")) / "zelc"
     out = pathlib.Path(tempfile.mkdtemp()) / "bench.vdp"
-    print(f"{'file':<40}{'MB':>7}{'zelc MB/s':>11}{'pyteomics MB/s':>16}"
-          f"{'size/mzML':>11}{'size/zlib mzML':>16}")
+    print(
+        f"{'file':<40}{'MB':>7}{'zelc MB/s':>11}{'pyteomics MB/s':>16}"
+        f"{'size/mzML':>11}{'size/zlib mzML':>16}"
+    )
     for f in files:
         size = f.stat().st_size
 
-        def convert():
-            subprocess.run([zelc, f, "-dest", out, "-f", "-kp", "--keep-last-msfunc"], check=True,
-                           stdout=subprocess.DEVNULL)
+        def convert(f=f):
+            subprocess.run(
+                [zelc, f, "-dest", out, "-f", "-kp", "--keep-last-msfunc"],
+                check=True,
+                stdout=subprocess.DEVNULL,
+            )
 
-        def parse():
+        def parse(f=f):
             with open_source(f) as reader:
                 for _ in reader:
                     pass
@@ -76,8 +83,10 @@ def main():
 
         t_zelc, t_py = best(convert), best(parse, repeat=1)
         container = out.stat().st_size
-        print(f"{f.name[:39]:<40}{size / 1e6:7.2f}{size / t_zelc / 1e6:11.1f}"
-              f"{size / t_py / 1e6:16.2f}{container / size:11.3f}{container / zlib_size(f):16.3f}")
+        print(
+            f"{f.name[:39]:<40}{size / 1e6:7.2f}{size / t_zelc / 1e6:11.1f}"
+            f"{size / t_py / 1e6:16.2f}{container / size:11.3f}{container / zlib_size(f):16.3f}"
+        )
 
 
 if __name__ == "__main__":

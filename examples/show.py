@@ -18,19 +18,25 @@ def summarize(points):
     if not len(rt):
         return "no points"
     top = int(np.argmax(intensity))
-    return (f"{len(rt)} points, {rt[0]:.3f}-{rt[-1]:.3f} min, "
-            f"highest {intensity[top]:.4g} at {rt[top]:.3f} min (x {base_x[top]:.4f})")
+    return (
+        f"{len(rt)} points, {rt[0]:.3f}-{rt[-1]:.3f} min, "
+        f"highest {intensity[top]:.4g} at {rt[top]:.3f} min (x {base_x[top]:.4f})"
+    )
 
 
 def main(path):
     with VornFile(path) as f:
-        print(f"{path}: format {f.get_file_format_version()}, "
-              f"written by converter {f.get_converter_version()}")
+        print(
+            f"{path}: format {f.get_file_format_version()}, "
+            f"written by converter {f.get_converter_version()}"
+        )
         for i in range(f.get_measurement_count()):
             m = f.get_measurement(i)
             print(f"measurement {i}: {m}")
-            print(f"  instrument: {m.instrument_manufacturer} {m.instrument_product_name}, "
-                  f"acquired {m.measurement_date_time}")
+            print(
+                f"  instrument: {m.instrument_manufacturer} {m.instrument_product_name}, "
+                f"acquired {m.measurement_date_time}"
+            )
             for k in range(m.get_qual_analysis_count()):
                 a = m.get_qual_analysis(k)
                 print(f"  MS analysis {a}")

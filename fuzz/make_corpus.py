@@ -37,10 +37,16 @@ def containers(folder):
             for i in range(3):
                 n = 20 + 10 * i
                 mz = np.sort(rng.uniform(100, 400, n)).astype(np.float32 if f32 else np.float64)
-                ms.add_spectrum(mz, rng.uniform(0, 9, n).astype(np.float32), retention_time=i * 0.1,
-                                ms_level=1 + i % 2, polarity=PolarityTypes.POSITIVE,
-                                spectrum_type=SpectrumTypes.CENTROID, precursor_value=300.0,
-                                profile=(np.linspace(99, 101, 9), np.arange(9.0)) if i == 0 else None)
+                ms.add_spectrum(
+                    mz,
+                    rng.uniform(0, 9, n).astype(np.float32),
+                    retention_time=i * 0.1,
+                    ms_level=1 + i % 2,
+                    polarity=PolarityTypes.POSITIVE,
+                    spectrum_type=SpectrumTypes.CENTROID,
+                    precursor_value=300.0,
+                    profile=(np.linspace(99, 101, 9), np.arange(9.0)) if i == 0 else None,
+                )
             dad = m.add_dad_function([200.0, 210.0, 220.0, 230.0])
             dad.add_spectrum(None, [0.1, 0.2, 0.3, 0.1], retention_time=0.2)
             m.add_quan_function().add_spectrum([0.1, 0.2, 0.3], [5.0, 6.0, 7.0])
@@ -52,7 +58,9 @@ def containers(folder):
 
 
 def main():
-    samples = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE.parent / "tests" / "data" / "mzml"
+    samples = (
+        pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE.parent / "tests" / "data" / "mzml"
+    )
     for target in ("container", "spectrum_block", "zelc_xml", "zelc_arrays"):
         (OUT / target).mkdir(parents=True, exist_ok=True)
     tmp = pathlib.Path(tempfile.mkdtemp())
@@ -69,22 +77,25 @@ def main():
         (OUT / "container" / f.name).write_bytes(data)
         for pos, size, kind in vdp_layout.blocks(data):
             if kind == "spectrum data":
-                (OUT / "spectrum_block" / f"{f.stem}_{pos}").write_bytes(data[pos:pos + size])
+                (OUT / "spectrum_block" / f"{f.stem}_{pos}").write_bytes(data[pos : pos + size])
     for p in small:
         text = p.read_bytes()
         (OUT / "zelc_xml" / p.name).write_bytes(text[:60_000])
         for k, b64 in enumerate(re.findall(rb"<binary>([^<]{1,4000})</binary>", text)[:6]):
             raw = base64.b64decode(b64)
             for mode in (0, 1, 2, 4, 4 + 6 * 1, 4 + 6 * 2):
-                (OUT / "zelc_arrays" / f"{p.stem}_{k}_{mode}").write_bytes(bytes([mode]) + (
-                    b64 if mode >= 4 else raw))
+                (OUT / "zelc_arrays" / f"{p.stem}_{k}_{mode}").write_bytes(
+                    bytes([mode]) + (b64 if mode >= 4 else raw)
+                )
             (OUT / "zelc_arrays" / f"{p.stem}_{k}_z").write_bytes(bytes([3]) + zlib.compress(raw))
-    mzxml = (b'<mzXML><msRun scanCount="1"><parentFile fileName="a" fileType="RAWData"/>'
-             b'<scan num="1" msLevel="2" peaksCount="2" polarity="+" retentionTime="PT1.5S">'
-             b'<precursorMz precursorScanNum="0" windowWideness="2">445.1</precursorMz>'
-             b'<peaks precision="32" byteOrder="network" contentType="m/z-int" compressionType="none">'
-             + base64.b64encode(np.array([100, 5, 200, 6], ">f4").tobytes()) +
-             b'</peaks></scan></msRun></mzXML>')
+    mzxml = (
+        b'<mzXML><msRun scanCount="1"><parentFile fileName="a" fileType="RAWData"/>'
+        b'<scan num="1" msLevel="2" peaksCount="2" polarity="+" retentionTime="PT1.5S">'
+        b'<precursorMz precursorScanNum="0" windowWideness="2">445.1</precursorMz>'
+        b'<peaks precision="32" byteOrder="network" contentType="m/z-int" compressionType="none">'
+        + base64.b64encode(np.array([100, 5, 200, 6], ">f4").tobytes())
+        + b"</peaks></scan></msRun></mzXML>"
+    )
     (OUT / "zelc_xml" / "tiny.mzXML").write_bytes(mzxml)
     print(f"corpus in {OUT}")
 

@@ -10,8 +10,17 @@ import sys
 import tempfile
 
 PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "src" / "vorn_data_access"
-MODULES = ["access", "qual", "common", "converter", "writer", "_internal._reader",
-           "_internal._index", "_internal._description", "_internal._enum"]
+MODULES = [
+    "access",
+    "qual",
+    "common",
+    "converter",
+    "writer",
+    "_internal._reader",
+    "_internal._index",
+    "_internal._description",
+    "_internal._enum",
+]
 
 
 def stub_path(folder, module):
@@ -22,8 +31,19 @@ def generate(folder):
     for module in MODULES:
         out = stub_path(folder, module)
         out.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run([sys.executable, "-m", "nanobind.stubgen", "-q", "-m",
-                        f"vorn_data_access.{module}", "-o", str(out)], check=True)
+        subprocess.run(
+            [
+                sys.executable,
+                "-m",
+                "nanobind.stubgen",
+                "-q",
+                "-m",
+                f"vorn_data_access.{module}",
+                "-o",
+                str(out),
+            ],
+            check=True,
+        )
 
 
 def main():
@@ -32,8 +52,11 @@ def main():
         return 0
     with tempfile.TemporaryDirectory() as tmp:
         generate(pathlib.Path(tmp))
-        stale = [m for m in MODULES
-                 if stub_path(pathlib.Path(tmp), m).read_text() != stub_path(PACKAGE, m).read_text()]
+        stale = [
+            m
+            for m in MODULES
+            if stub_path(pathlib.Path(tmp), m).read_text() != stub_path(PACKAGE, m).read_text()
+        ]
     for m in stale:
         print(f"stale stub: {stub_path(PACKAGE, m)} (run scripts/stubs.py)")
     return 1 if stale else 0

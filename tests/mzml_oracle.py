@@ -40,7 +40,8 @@ def ms_spectra(path):
                 retention_time=retention_time(s),
                 ms_level=int(s["ms level"]),
                 polarity=PolarityTypes.NEGATIVE if "negative scan" in s else PolarityTypes.POSITIVE,
-                spectrum_type=SpectrumTypes.PROFILE if "profile spectrum" in s
+                spectrum_type=SpectrumTypes.PROFILE
+                if "profile spectrum" in s
                 else SpectrumTypes.CENTROID,
             )
             precursors = s.get("precursorList", {}).get("precursor", [])
@@ -73,8 +74,13 @@ def mzxml_spectra(path):
     out = []
     with mzxml.MzXML(str(path)) as reader:
         for s in reader:
-            out.append((s["m/z array"], s["intensity array"], dict(
-                retention_time=float(s["retentionTime"]), ms_level=int(s["msLevel"]))))
+            out.append(
+                (
+                    s["m/z array"],
+                    s["intensity array"],
+                    dict(retention_time=float(s["retentionTime"]), ms_level=int(s["msLevel"])),
+                )
+            )
     return out
 
 
@@ -103,5 +109,7 @@ def open_source(path):
 def chromatograms(path):
     """(id, time array, intensity array, params) of every chromatogram of an mzML file."""
     with open_source(path) as reader:
-        return [(c["id"], c["time array"], c["intensity array"], c)
-                for c in reader.iterfind("chromatogram")]
+        return [
+            (c["id"], c["time array"], c["intensity array"], c)
+            for c in reader.iterfind("chromatogram")
+        ]

@@ -22,9 +22,17 @@ def vendor(type_, original_id=None, cone_voltage=None, scan_info=None):
     return r
 
 
-def stored_condition(ms_level=1, polarity=PolarityTypes.POSITIVE, collision_energy=None,
-                     mass_range=None, spectrum_type=SpectrumTypes.CENTROID, vendor=None,
-                     scan=None, precursor_range=None, precursor_value=None):
+def stored_condition(
+    ms_level=1,
+    polarity=PolarityTypes.POSITIVE,
+    collision_energy=None,
+    mass_range=None,
+    spectrum_type=SpectrumTypes.CENTROID,
+    vendor=None,
+    scan=None,
+    precursor_range=None,
+    precursor_value=None,
+):
     core = D.InternalAcquisitionCoreCondition()
     core._InternalAcquisitionCoreCondition__ms_level = ms_level
     core._InternalAcquisitionCoreCondition__polarity = polarity

@@ -9,8 +9,8 @@ import threading
 import time
 
 import pytest
-
 from fake_zelc import FakeZelc, out
+
 from vorn_data_access import converter as cv
 from vorn_data_access.common import AnalysisTypes, QuanAnalysisTypes
 from vorn_data_access.exception import ZelConverterException
@@ -32,6 +32,7 @@ def zelc(tmp_path, monkeypatch, windows):
 @pytest.fixture
 def fresh_options():
     """Options objects of the converter's own, so shared defaults stay untouched."""
+
     def make():
         o = cv.ConvertOptions()
         o.qual_options, o.quan_options = cv.QualOptions(), cv.QuanOptions()
@@ -39,14 +40,17 @@ def fresh_options():
         m.shimadzu_options, m.waters_options = cv.ShimadzuOptions(), cv.WatersOptions()
         o.manufacturer_options, o.additional_options = m, cv.AdditionalOptions()
         return o
+
     return make
 
 
 def test_fresh_options():
     o = cv.ConvertOptions()
     assert o.desired_analysis_type == AnalysisTypes.ALL
-    assert (o.qual_options.keep_profile_spectra, o.qual_options.keep_only_ms1_spectra) == (False,
-                                                                                           False)
+    assert (o.qual_options.keep_profile_spectra, o.qual_options.keep_only_ms1_spectra) == (
+        False,
+        False,
+    )
     assert o.quan_options.desired_quan_analysis_type == QuanAnalysisTypes.ALL
     assert o.additional_options.force_split_by_measurement is False
     assert o.manufacturer_options.waters_options.keep_last_ms_function_in_mse is False
@@ -91,13 +95,29 @@ def arguments(options, sources="x.raw", destination="y.dat", overwrite=False):
 
 def test_argument_lists(windows, fresh_options):
     o = fresh_options()
-    assert arguments(o) == ["x.raw", "--background", "--vorn-protocol-version", "1", "-dest",
-                            "y.dat"]
+    assert arguments(o) == [
+        "x.raw",
+        "--background",
+        "--vorn-protocol-version",
+        "1",
+        "-dest",
+        "y.dat",
+    ]
     o.qual_options.keep_only_ms1_spectra = 1
     o.desired_analysis_type = AnalysisTypes.QUAL | AnalysisTypes.DAD
     assert arguments(o, ["a.raw", "b.raw"], "out.dat", True) == [
-        "a.raw", "b.raw", "--background", "--vorn-protocol-version", "1", "-dest", "out.dat",
-        "-f", "-ms1", "-qual", "-dad"]
+        "a.raw",
+        "b.raw",
+        "--background",
+        "--vorn-protocol-version",
+        "1",
+        "-dest",
+        "out.dat",
+        "-f",
+        "-ms1",
+        "-qual",
+        "-dad",
+    ]
     assert arguments(fresh_options(), (p for p in ("1", "2")))[:2] == ["1", "2"]
     assert arguments(fresh_options(), [])[0] == "--background"
     assert arguments(fresh_options(), overwrite="yes")[-1] == "-f"
@@ -109,22 +129,39 @@ def test_every_option(windows, fresh_options):
     o = fresh_options()
     o.qual_options.keep_only_ms1_spectra = o.qual_options.keep_profile_spectra = True
     o.quan_options.desired_quan_analysis_type = QuanAnalysisTypes.SIM | QuanAnalysisTypes.SRM
-    o.desired_analysis_type = (AnalysisTypes.QUAL | AnalysisTypes.QUAN | AnalysisTypes.DAD |
-                               AnalysisTypes.ANALOG)
+    o.desired_analysis_type = (
+        AnalysisTypes.QUAL | AnalysisTypes.QUAN | AnalysisTypes.DAD | AnalysisTypes.ANALOG
+    )
     o.additional_options.force_split_by_measurement = True
     o.manufacturer_options.waters_options.keep_last_ms_function_in_mse = True
     o.manufacturer_options.shimadzu_options.use_shimadzu_post_processing = True
     assert arguments(o, overwrite=True)[6:] == [
-        "-f", "-ms1", "-kp", "-srm", "-sim", "-qual", "-quan", "-dad", "-analog",
-        "--force-split-by-measurement", "--keep-last-msfunc", "--use-shimadzu-post-processing"]
+        "-f",
+        "-ms1",
+        "-kp",
+        "-srm",
+        "-sim",
+        "-qual",
+        "-quan",
+        "-dad",
+        "-analog",
+        "--force-split-by-measurement",
+        "--keep-last-msfunc",
+        "--use-shimadzu-post-processing",
+    ]
     sim = fresh_options()
     sim.quan_options.desired_quan_analysis_type = QuanAnalysisTypes.SIM
     assert arguments(sim)[6:] == ["-sim"]
 
 
-@pytest.mark.parametrize("field, message", [("convert_options", "convert_options is null."),
-                                            ("qual_options", "qual_options is null."),
-                                            ("quan_options", "quan_options is null.")])
+@pytest.mark.parametrize(
+    "field, message",
+    [
+        ("convert_options", "convert_options is null."),
+        ("qual_options", "qual_options is null."),
+        ("quan_options", "quan_options is null."),
+    ],
+)
 def test_missing_options(windows, fresh_options, field, message):
     r = Recorder()
     o = fresh_options()
@@ -154,18 +191,37 @@ def run(zelc, tmp_path, options=None, callback=None, **plan):
 
 def test_progress_and_result(zelc, tmp_path):
     seen = []
-    c, future = run(zelc, tmp_path, callback=seen.append, stdout=out(
-        "ignored before any marker\r\n",
-        "### Start Progress\r\n", "25.5\r\n", "abc\r\n", "\r\n", "50\r\n",
-        "### End Progress\r\n",
-        "between sections\r\n",
-        "### Start ConversionResult and more\r\n", "A\r\n", "B\r\n", "\r\n",
-        "  ### End ConversionResult\r\n",
-        "### End ConversionResult\r\n"))
+    c, future = run(
+        zelc,
+        tmp_path,
+        callback=seen.append,
+        stdout=out(
+            "ignored before any marker\r\n",
+            "### Start Progress\r\n",
+            "25.5\r\n",
+            "abc\r\n",
+            "\r\n",
+            "50\r\n",
+            "### End Progress\r\n",
+            "between sections\r\n",
+            "### Start ConversionResult and more\r\n",
+            "A\r\n",
+            "B\r\n",
+            "\r\n",
+            "  ### End ConversionResult\r\n",
+            "### End ConversionResult\r\n",
+        ),
+    )
     assert future.result(timeout=10) == "A\r\n\r\nB\r\n\r\n\r\n\r\n  ### End ConversionResult\r\n"
     assert seen == [25.5, 50.0]
-    assert zelc.argv() == ["a.raw", "--background", "--vorn-protocol-version", "1", "-dest",
-                           str(tmp_path / "out.vdp")]
+    assert zelc.argv() == [
+        "a.raw",
+        "--background",
+        "--vorn-protocol-version",
+        "1",
+        "-dest",
+        str(tmp_path / "out.vdp"),
+    ]
     assert c._ZelConverter__is_converting is False and c._ZelConverter__executor is None
 
 
@@ -173,8 +229,12 @@ def test_line_in_both_sections_and_a_failing_callback(zelc, tmp_path):
     def callback(value):
         raise RuntimeError("ignored")
 
-    _, future = run(zelc, tmp_path, callback=callback, stdout=out(
-        "### Start Progress\r\n", "### Start ConversionResult\r\n", "7\r\n"))
+    _, future = run(
+        zelc,
+        tmp_path,
+        callback=callback,
+        stdout=out("### Start Progress\r\n", "### Start ConversionResult\r\n", "7\r\n"),
+    )
     assert future.result(timeout=10) == "7\r\n"
     _, empty = run(zelc, tmp_path, stdout=out("nothing\r\n"))
     assert empty.result(timeout=10) == ""
@@ -232,8 +292,11 @@ def test_second_convert_while_running(zelc, tmp_path):
 
 
 def test_cancel_then_convert_at_once_keeps_the_new_run_intact(zelc, tmp_path):
-    c, first = run(zelc, tmp_path, stdout=out("### Start ConversionResult\r\n", 0.3, "x\r\n",
-                                              "### End ConversionResult\r\n"))
+    c, first = run(
+        zelc,
+        tmp_path,
+        stdout=out("### Start ConversionResult\r\n", 0.3, "x\r\n", "### End ConversionResult\r\n"),
+    )
     time.sleep(0.1)
     c.cancel()
     second = c.convert("b.raw", str(tmp_path / "b.vdp"), False)
@@ -251,8 +314,10 @@ def test_program_that_cannot_start(windows, tmp_path, monkeypatch):
     future = c.convert("a.raw", str(tmp_path / "o.vdp"), False)
     with pytest.raises(ZelConverterException) as e:
         future.result(timeout=10)
-    assert str(e.value) == ("The application for Zel conversion, zelc.exe, did not function "
-                            "properly. Please reinstall the Vorn SDK. " + address)
+    assert str(e.value) == (
+        "The application for Zel conversion, zelc.exe, did not function "
+        "properly. Please reinstall the Vorn SDK. " + address
+    )
     assert c._ZelConverter__is_converting is False and c._ZelConverter__executor is None
     FakeZelc(tmp_path, monkeypatch)
     assert c.convert("a.raw", str(tmp_path / "o.vdp"), False).result(timeout=10) == ""
@@ -267,8 +332,12 @@ def test_waiting_for_the_program_to_exit_costs_no_cpu(zelc, tmp_path):
 
 def test_each_run_has_a_new_pool_and_progress_runs_in_it(zelc, tmp_path):
     threads = []
-    c, first = run(zelc, tmp_path, callback=lambda v: threads.append(threading.current_thread()),
-                   stdout=out("### Start Progress\r\n", "1\r\n"))
+    c, first = run(
+        zelc,
+        tmp_path,
+        callback=lambda v: threads.append(threading.current_thread()),
+        stdout=out("### Start Progress\r\n", "1\r\n"),
+    )
     first.result(timeout=10)
     second = c.convert("a.raw", str(tmp_path / "o.vdp"), False)
     second.result(timeout=10)

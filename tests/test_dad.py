@@ -4,8 +4,8 @@ import pathlib
 
 import numpy as np
 import pytest
-
 from mzml_oracle import absorbance_spectra
+
 from vorn_data_access import access, qual
 from vorn_data_access._internal._reader import VdpFileReader
 from vorn_data_access.common import ValueRange
@@ -135,9 +135,13 @@ def test_spectra_without_retention_time_get_no_point(analysis_of):
 
 
 def test_max_plot_worked_example_and_cases(analysis_of):
-    an = analysis_of([(np.array([250.0, 252.0, 254.0]), [5, 9, 7], 0.5),
-                      (np.array([300.0, 310.0]), [1, 1], 0.6),
-                      (np.array([250.0, 252.0, 254.0]), [9, 5, 9], 0.7)])
+    an = analysis_of(
+        [
+            (np.array([250.0, 252.0, 254.0]), [5, 9, 7], 0.5),
+            (np.array([300.0, 310.0]), [1, 1], 0.6),
+            (np.array([250.0, 252.0, 254.0]), [9, 5, 9], 0.7),
+        ]
+    )
     a, empty, tie = an.get_max_plot(ValueRange(249, 255), 2)
     assert (a.base_x, a.intensity) == (252.0, 7.0)
     assert (empty.intensity, empty.base_x) == (0, -1) and type(empty.intensity) is int
@@ -172,8 +176,8 @@ def test_dad_spectra(analysis_of):
 
 def test_spectrum_gets_the_current_wavelength_array(analysis_of):
     an = analysis_of([(None, np.arange(3.0), 0.2)], wavelengths=[200.0, 210.0, 220.0])
-    qd = (an._DADAnalysis__function_index._FunctionIndex__function_description
-          ._FunctionDescription__qual_description)
+    description = an._DADAnalysis__function_index._FunctionIndex__function_description
+    qd = description._FunctionDescription__qual_description
     qd._QualDescription__wavelength_arr = [1.0, 2.0, 3.0]
     assert [p.x for p in an.get_spectrum(0).get_spectrum_points()] == [1.0, 2.0, 3.0]
 
@@ -192,7 +196,9 @@ class CountingReader(VdpFileReader):
 
 @pytest.fixture(scope="module")
 def real_dad(tmp_path_factory):
-    spectra = absorbance_spectra(DATA / "TOFsulfasMS4GHzDualMode+DADSpectra+UVSignal272-NoProfile.mzML")
+    spectra = absorbance_spectra(
+        DATA / "TOFsulfasMS4GHzDualMode+DADSpectra+UVSignal272-NoProfile.mzML"
+    )
     path = tmp_path_factory.mktemp("dad") / "real.vdp"
     wavelengths = spectra[0][0]
     assert all(np.array_equal(w, wavelengths) for w, _, _ in spectra)
@@ -217,12 +223,12 @@ def test_real_spectra_through_both_paths(real_dad, monkeypatch):
         window = ValueRange(lo, hi)
         chromatogram = native.get_chromatogram(window)
         assert chromatogram == python.get_chromatogram(window)
-        for p, (w, a, rt) in zip(chromatogram, spectra):
+        for p, (w, a, rt) in zip(chromatogram, spectra, strict=True):
             assert p.retention_time == rt
             assert p.intensity == pytest.approx(covered_mean(w, a, lo, hi), rel=1e-6, abs=1e-9)
         assert native.get_max_plot(window, 4.0) == python.get_max_plot(window, 4.0)
     plot = native.get_max_plot(ValueRange(250, 290), 0.0)
-    for p, (w, a, _) in zip(plot, spectra):
+    for p, (w, a, _) in zip(plot, spectra, strict=True):
         inside = (w >= 250) & (w <= 290)
         k = np.argmax(a[inside])
         assert p.base_x == float(w[inside][k]) and p.intensity == float(a[inside][k])

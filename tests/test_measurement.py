@@ -16,8 +16,7 @@ def test_functions_are_sorted_by_kind_in_block_order(small_file):
         assert (m.get_quan_analysis_count(), m.get_analog_analysis_count()) == (0, 0)
         quals = m._Measurement__qual_index_list
         props = [
-            q._FunctionIndex__function_description._FunctionDescription__qual_description
-            ._QualDescription__supplemental_properties
+            q._FunctionIndex__function_description._FunctionDescription__qual_description._QualDescription__supplemental_properties
             for q in quals
         ]
         assert props == [{"Name": "MS1"}, {}]
@@ -26,7 +25,9 @@ def test_functions_are_sorted_by_kind_in_block_order(small_file):
 def test_text_form(small_file):
     with access.VornFile(str(small_file)) as f:
         m = f.get_measurement(0)
-        expected = "[Sample Name] Blank, [Sample ID] S1, [#Qual] 2, [#Quan] 0, [#DAD] 1, [#Analog] 0"
+        expected = (
+            "[Sample Name] Blank, [Sample ID] S1, [#Qual] 2, [#Quan] 0, [#DAD] 1, [#Analog] 0"
+        )
         assert str(m) == repr(m) == expected
         assert str(f.get_measurement(1)) == "[#Qual] 0, [#Quan] 0, [#DAD] 0, [#Analog] 0"
 
@@ -50,8 +51,12 @@ def test_text_form_leaves_out_missing_sample_fields(tmp_path, name, sample_id, e
 def test_no_functions_means_every_getter_is_out_of_range(small_file):
     with access.VornFile(str(small_file)) as f:
         m = f.get_measurement(1)
-        for get in (m.get_qual_analysis, m.get_dad_analysis, m.get_quan_analysis,
-                    m.get_analog_analysis):
+        for get in (
+            m.get_qual_analysis,
+            m.get_dad_analysis,
+            m.get_quan_analysis,
+            m.get_analog_analysis,
+        ):
             with pytest.raises(Exception, match="^Index out of range$") as e:
                 get(0)
             assert type(e.value) is Exception

@@ -10,10 +10,19 @@ from vorn_data_access.exception import VornClosedError
 from vorn_data_access.qual import ChromatogramFilterOption as Option
 from vorn_data_access.writer import VornWriter
 
-MS1 = dict(ms_level=1, polarity=PolarityTypes.POSITIVE, is_profile_spectrum_measured=False,
-           spectrum_type=SpectrumTypes.CENTROID)
-MS2 = dict(ms_level=2, polarity=PolarityTypes.POSITIVE, collision_energy=30.0,
-           is_profile_spectrum_measured=False, precursor_value=500.0)
+MS1 = dict(
+    ms_level=1,
+    polarity=PolarityTypes.POSITIVE,
+    is_profile_spectrum_measured=False,
+    spectrum_type=SpectrumTypes.CENTROID,
+)
+MS2 = dict(
+    ms_level=2,
+    polarity=PolarityTypes.POSITIVE,
+    collision_energy=30.0,
+    is_profile_spectrum_measured=False,
+    precursor_value=500.0,
+)
 
 # (retention time, kind, m/z, intensities); spectrum 4 has no retention time.
 SPECTRA = [
@@ -74,8 +83,12 @@ def test_spectrum_points_are_read_once_and_kept(analysis):
     s = analysis.get_spectrum(2)
     points = s.get_spectrum_points()
     assert points is s.get_spectrum_points()
-    assert [(p.x, p.intensity) for p in points] == [(100.0, 4.0), (200.0, 6.0), (200.5, 6.0),
-                                                    (300.0, 1.0)]
+    assert [(p.x, p.intensity) for p in points] == [
+        (100.0, 4.0),
+        (200.0, 6.0),
+        (200.5, 6.0),
+        (300.0, 1.0),
+    ]
     assert str(s) == "[2] 4 points"
     assert str(analysis.get_spectrum(6)) == "[6] 0 points"
     with pytest.raises(Exception, match="^No profile spectrum$"):
@@ -110,17 +123,25 @@ def test_derived_conditions_are_sorted(tmp_path):
     with VornWriter(path) as w:
         fn = w.add_measurement().add_ms_function(conditions=None)
         for ce in (40.0, None, 20.0):
-            fn.add_spectrum([1.0], [1.0], ms_level=2, polarity=PolarityTypes.NEGATIVE,
-                            collision_energy=ce)
+            fn.add_spectrum(
+                [1.0], [1.0], ms_level=2, polarity=PolarityTypes.NEGATIVE, collision_energy=ce
+            )
         fn.add_spectrum([1.0], [1.0], ms_level=2, polarity=PolarityTypes.POSITIVE)
         fn.add_spectrum([1.0], [1.0], ms_level=1, polarity=PolarityTypes.NEGATIVE)
         fn.add_spectrum([1.0], [1.0], ms_level=1)
     with access.VornFile(str(path)) as f:
         a = f.get_measurement(0).get_qual_analysis(0)
-        keys = [(c.ms_level, c.polarity, c.collision_energy) for c in a.unique_acquisition_conditions]
-    assert keys == [(1, PolarityTypes.NEGATIVE, None), (1, None, None),
-                    (2, PolarityTypes.POSITIVE, None), (2, PolarityTypes.NEGATIVE, None),
-                    (2, PolarityTypes.NEGATIVE, 20.0), (2, PolarityTypes.NEGATIVE, 40.0)]
+        keys = [
+            (c.ms_level, c.polarity, c.collision_energy) for c in a.unique_acquisition_conditions
+        ]
+    assert keys == [
+        (1, PolarityTypes.NEGATIVE, None),
+        (1, None, None),
+        (2, PolarityTypes.POSITIVE, None),
+        (2, PolarityTypes.NEGATIVE, None),
+        (2, PolarityTypes.NEGATIVE, 20.0),
+        (2, PolarityTypes.NEGATIVE, 40.0),
+    ]
 
 
 def test_nearest_spectrum(analysis):
@@ -146,8 +167,12 @@ def test_nearest_without_retention_times(tmp_path):
 def test_tic_and_bpc(analysis):
     ms1, ms2 = conditions(analysis)
     tic, bpc = analysis.get_tic(ms1), analysis.get_bpc(ms1)
-    assert triples(tic) == [(0, 0.5, 11.0, 200.0), (2, 1.5, 17.0, 200.0), (5, 5.5, 6.0, 200.01),
-                            (6, 1.0, 0.0, None)]
+    assert triples(tic) == [
+        (0, 0.5, 11.0, 200.0),
+        (2, 1.5, 17.0, 200.0),
+        (5, 5.5, 6.0, 200.01),
+        (6, 1.0, 0.0, None),
+    ]
     assert [p.intensity for p in bpc] == [5.0, 6.0, 3.0, None]
     assert [t[:2] + t[3:] for t in triples(tic)] == [t[:2] + t[3:] for t in triples(bpc)]
     assert [p.spectrum_index for p in analysis.get_tic(ms2, ValueRange(1.5, 2.0))] == [3]
@@ -162,12 +187,18 @@ def test_xic_messages(analysis):
         (lambda: analysis.get_xic(None), "chromatogram_filter_option is null"),
         (lambda: analysis.get_multiple_xic(None), "chromatogram_filter_options is null or empty"),
         (lambda: analysis.get_multiple_xic([]), "chromatogram_filter_options is null or empty"),
-        (lambda: analysis.get_multiple_xic([None, Option(ms1, ValueRange(1, 2))]),
-         "element of chromatogram_filter_options should not be null"),
-        (lambda: analysis.get_multiple_xic([Option(ms1, ValueRange(1, 2)), Option(None, 1)]),
-         "acquisition_condition should not be null"),
-        (lambda: analysis.get_multiple_xic([Option(None, 1), None]),
-         "acquisition_condition should not be null"),
+        (
+            lambda: analysis.get_multiple_xic([None, Option(ms1, ValueRange(1, 2))]),
+            "element of chromatogram_filter_options should not be null",
+        ),
+        (
+            lambda: analysis.get_multiple_xic([Option(ms1, ValueRange(1, 2)), Option(None, 1)]),
+            "acquisition_condition should not be null",
+        ),
+        (
+            lambda: analysis.get_multiple_xic([Option(None, 1), None]),
+            "acquisition_condition should not be null",
+        ),
     ]
     for call, message in cases:
         with pytest.raises(Exception, match=f"^{message}$") as e:
@@ -179,8 +210,12 @@ def test_xic_values(analysis):
     ms1, ms2 = conditions(analysis)
     # Both bounds count: 200.0 and 200.5 are in the window.
     xic = analysis.get_xic(Option(ms1, ValueRange(200.0, 200.5)))
-    assert triples(xic) == [(0, 0.5, 5.0, 200.0), (2, 1.5, 12.0, 200.0), (5, 5.5, 5.0, 200.01),
-                            (6, 1.0, 0.0, 0.0)]
+    assert triples(xic) == [
+        (0, 0.5, 5.0, 200.0),
+        (2, 1.5, 12.0, 200.0),
+        (5, 5.5, 5.0, 200.01),
+        (6, 1.0, 0.0, 0.0),
+    ]
     empty = analysis.get_xic(Option(ms1, ValueRange(400.0, 500.0)))
     assert [(p.intensity, p.base_x) for p in empty] == [(0.0, 0.0)] * 4
     assert all(type(p.intensity) is float for p in empty)
@@ -191,9 +226,13 @@ def test_xic_values(analysis):
 def test_multiple_xic_keeps_each_request_to_its_own_ranges(analysis):
     ms1, ms2 = conditions(analysis)
     early, late = ValueRange(0.0, 1.0), ValueRange(5.0, 6.0)
-    requests = [Option(ms1, ValueRange(100, 300), early), Option(ms1, ValueRange(199, 201), late),
-                Option(ms1, ValueRange(199, 201)), Option(ms2, ValueRange(150, 150)),
-                Option(ms1, ValueRange(1, 2), late)]
+    requests = [
+        Option(ms1, ValueRange(100, 300), early),
+        Option(ms1, ValueRange(199, 201), late),
+        Option(ms1, ValueRange(199, 201)),
+        Option(ms2, ValueRange(150, 150)),
+        Option(ms1, ValueRange(1, 2), late),
+    ]
     a, b, c, d, e = analysis.get_multiple_xic(requests)
     assert [p.spectrum_index for p in a] == [0, 6] and [p.spectrum_index for p in b] == [5]
     assert [p.spectrum_index for p in c] == [0, 2, 5, 6]
@@ -209,8 +248,12 @@ def test_request_for_an_unknown_condition_gets_an_empty_list(analysis, tmp_path)
         w.add_measurement().add_ms_function().add_spectrum([1.0], [1.0], ms_level=3)
     with access.VornFile(str(other_path)) as f:
         ms3 = f.get_measurement(0).get_qual_analysis(0).unique_acquisition_conditions[0]
-    assert analysis.get_multiple_xic([Option(ms3, ValueRange(0, 1e9)),
-                                      Option(ms1, ValueRange(0, 1e9))])[0] == []
+    assert (
+        analysis.get_multiple_xic(
+            [Option(ms3, ValueRange(0, 1e9)), Option(ms1, ValueRange(0, 1e9))]
+        )[0]
+        == []
+    )
 
 
 class CountingReader(VdpFileReader):
@@ -233,8 +276,10 @@ def both_paths(tmp_path, monkeypatch):
     monkeypatch.setattr(access, "VdpFileReader", CountingReader)
     python = access.VornFile(path)
     CountingReader.reads = []
-    yield (native.get_measurement(0).get_qual_analysis(0),
-           python.get_measurement(0).get_qual_analysis(0))
+    yield (
+        native.get_measurement(0).get_qual_analysis(0),
+        python.get_measurement(0).get_qual_analysis(0),
+    )
     native.close()
     python.close()
 
@@ -248,8 +293,9 @@ def test_each_spectrum_is_read_once_per_call(both_paths):
 
 def test_native_and_python_paths_agree(both_paths):
     native, python = both_paths
-    assert [str(c) for c in native.unique_acquisition_conditions] == \
-           [str(c) for c in python.unique_acquisition_conditions]
+    assert [str(c) for c in native.unique_acquisition_conditions] == [
+        str(c) for c in python.unique_acquisition_conditions
+    ]
     for ms in conditions(native):
         assert native.get_tic(ms) == python.get_tic(ms)
         assert native.get_bpc(ms, ValueRange(1, 2)) == python.get_bpc(ms, ValueRange(1, 2))

@@ -6,8 +6,8 @@ import pathlib
 
 import numpy as np
 import pytest
-
 from mzml_oracle import ms_spectra, window_sum, write_ms
+
 from vorn_data_access import access
 from vorn_data_access.common import ValueRange
 from vorn_data_access.qual import ChromatogramFilterOption as Option
@@ -44,7 +44,7 @@ def test_tic_and_bpc(sample):
         members = [i for i, s in enumerate(spectra) if a.get_spectrum(i).acquisition_condition == c]
         tic, bpc = a.get_tic(c), a.get_bpc(c)
         assert [p.spectrum_index for p in tic] == members
-        for p, q in zip(tic, bpc):
+        for p, q in zip(tic, bpc, strict=True):
             mz, intensity, fields = spectra[p.spectrum_index]
             assert p.retention_time == fields["retention_time"]
             assert p.intensity == float(np.cumsum(intensity.astype(np.float64))[-1])
@@ -62,7 +62,7 @@ def test_xic_and_multiple_xic(sample):
     windows = [(m * (1 - 1e-5), m * (1 + 1e-5)) for m in peaks]
     windows += [tuple(sorted(rng.uniform(100, 1500, 2))) for _ in range(20)]
     results = a.get_multiple_xic([Option(ms1, ValueRange(lo, hi)) for lo, hi in windows])
-    for (lo, hi), xic in zip(windows, results):
+    for (lo, hi), xic in zip(windows, results, strict=True):
         assert [p.spectrum_index for p in xic] == members
         for p in xic:
             mz, intensity, _ = spectra[p.spectrum_index]

@@ -15,36 +15,86 @@ from vorn_data_access.common import (
 )
 
 RECORDS = {
-    _index.JumpTable: ["major_version", "minor_version", "revision_version", "major_lib_version",
-                       "minor_lib_version", "revision_lib_version", "num_measurements",
-                       "measurement_index_list"],
+    _index.JumpTable: [
+        "major_version",
+        "minor_version",
+        "revision_version",
+        "major_lib_version",
+        "minor_lib_version",
+        "revision_lib_version",
+        "num_measurements",
+        "measurement_index_list",
+    ],
     _index.MeasurementIndex: ["reader", "position", "measurement_description"],
     _index.FunctionIndex: ["reader", "position", "function_description"],
     _index.SpectrumIndex: ["reader", "position", "spectrum_description"],
     _description.MeasurementDescription: [
-        "hash", "sample_name", "sample_id", "acquisition_method_file_name", "dilution_factor",
-        "injection_volume", "original_file_path", "instrument_product_name",
-        "measurement_user_name", "plate_code", "well_code", "measurement_date_time",
-        "instrument_manufacturer", "source_file_definition", "supplemental_properties"],
+        "hash",
+        "sample_name",
+        "sample_id",
+        "acquisition_method_file_name",
+        "dilution_factor",
+        "injection_volume",
+        "original_file_path",
+        "instrument_product_name",
+        "measurement_user_name",
+        "plate_code",
+        "well_code",
+        "measurement_date_time",
+        "instrument_manufacturer",
+        "source_file_definition",
+        "supplemental_properties",
+    ],
     _description.FunctionDescription: ["is_qual", "qual_description", "quan_description"],
-    _description.QualDescription: ["detector_type", "unique_acquisition_condition_list",
-                                   "supplemental_properties", "wavelength_arr"],
+    _description.QualDescription: [
+        "detector_type",
+        "unique_acquisition_condition_list",
+        "supplemental_properties",
+        "wavelength_arr",
+    ],
     _description.QuanDescription: ["detector_type"],
     _description.InternalSpectrumDescription: [
-        "index", "retention_time", "acquisition_condition", "acquisition_condition_index",
-        "ms_level", "polarity", "collision_energy", "cone_voltage", "mass_range",
-        "precursor_range", "precursor_value", "precursor_index", "product_indices",
-        "spectrum_type", "is_profile_spectrum_measured", "current_total_ion", "base_peak_mz",
-        "base_peak_intensity", "supplemental_properties"],
+        "index",
+        "retention_time",
+        "acquisition_condition",
+        "acquisition_condition_index",
+        "ms_level",
+        "polarity",
+        "collision_energy",
+        "cone_voltage",
+        "mass_range",
+        "precursor_range",
+        "precursor_value",
+        "precursor_index",
+        "product_indices",
+        "spectrum_type",
+        "is_profile_spectrum_measured",
+        "current_total_ion",
+        "base_peak_mz",
+        "base_peak_intensity",
+        "supplemental_properties",
+    ],
     _description.InternalAcquisitionCondition: [
-        "internal_acquisition_core_condition", "precursor_range", "precursor_value"],
+        "internal_acquisition_core_condition",
+        "precursor_range",
+        "precursor_value",
+    ],
     _description.InternalAcquisitionCoreCondition: [
-        "ms_level", "polarity", "collision_energy", "mass_range",
-        "original_measured_spectrum_type", "vendor_specific_additional_condition",
-        "triple_q_scan_condition"],
+        "ms_level",
+        "polarity",
+        "collision_energy",
+        "mass_range",
+        "original_measured_spectrum_type",
+        "vendor_specific_additional_condition",
+        "triple_q_scan_condition",
+    ],
     _description.TripleQScanCondition: ["type", "target_mz", "q1_range", "q3_range"],
     _description.VendorSpecificAdditionalCondition: [
-        "type", "original_id", "cone_voltage", "scan_info_string"],
+        "type",
+        "original_id",
+        "cone_voltage",
+        "scan_info_string",
+    ],
     _reader.XicInfo: ["spectrum_point", "is_break_to_read", "xic"],
 }
 
@@ -106,13 +156,21 @@ def test_flag_enumerations():
 
 
 def test_polarity_values_order_and_members_are_singletons():
-    assert sorted([PolarityTypes.BOTH, PolarityTypes.POSITIVE, PolarityTypes.NEGATIVE],
-                  key=lambda p: p.value) == [PolarityTypes.POSITIVE, PolarityTypes.NEGATIVE,
-                                             PolarityTypes.BOTH]
+    assert sorted(
+        [PolarityTypes.BOTH, PolarityTypes.POSITIVE, PolarityTypes.NEGATIVE], key=lambda p: p.value
+    ) == [PolarityTypes.POSITIVE, PolarityTypes.NEGATIVE, PolarityTypes.BOTH]
     assert PolarityTypes["NEGATIVE"] is PolarityTypes.NEGATIVE
-    assert len({VornSymbols.BEGIN_OF_SPECTRUM_INDEX_BLOCK, VornSymbols.END_OF_SPECTRUM_INDEX_BLOCK,
+    assert (
+        len(
+            {
+                VornSymbols.BEGIN_OF_SPECTRUM_INDEX_BLOCK,
+                VornSymbols.END_OF_SPECTRUM_INDEX_BLOCK,
                 VornSymbols.BEGIN_OF_FUNCTION_INDEX_BLOCK,
-                VornSymbols.END_OF_FUNCTION_INDEX_BLOCK}) == 4
+                VornSymbols.END_OF_FUNCTION_INDEX_BLOCK,
+            }
+        )
+        == 4
+    )
 
 
 def test_value_range():

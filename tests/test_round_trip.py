@@ -2,8 +2,8 @@
 
 import numpy as np
 import pytest
-
 from conftest import read_points, read_spectrum_index_block
+
 from vorn_data_access import access
 from vorn_data_access._internal._description import (
     DetectorTypes,
@@ -29,8 +29,13 @@ SPECTRUM_FIELDS = dict(
     current_total_ion=1234.5,
     base_peak_mz=445.2,
     base_peak_intensity=99.5,
-    supplemental_properties={"ConeVoltage": "30", "Scan": 12, "Ratio": 0.5, "Flag": False,
-                             "Empty": None},
+    supplemental_properties={
+        "ConeVoltage": "30",
+        "Scan": 12,
+        "Ratio": 0.5,
+        "Flag": False,
+        "Empty": None,
+    },
 )
 
 
@@ -50,14 +55,22 @@ def test_every_spectrum_field(tmp_path):
     mz = np.array([100.0, 200.0, 300.0])
     with VornWriter(path) as w:
         fn = w.add_measurement().add_ms_function(conditions=None)
-        fn.add_spectrum(mz, np.array([1.0, 2.0, 3.0]), acquisition_condition_index=4,
-                        **SPECTRUM_FIELDS)
-        fn.add_spectrum(mz, np.array([1.0, 2.0, 3.0]), current_total_ion=None, base_peak_mz=None,
-                        base_peak_intensity=None, supplemental_properties=None)
+        fn.add_spectrum(
+            mz, np.array([1.0, 2.0, 3.0]), acquisition_condition_index=4, **SPECTRUM_FIELDS
+        )
+        fn.add_spectrum(
+            mz,
+            np.array([1.0, 2.0, 3.0]),
+            current_total_ion=None,
+            base_peak_mz=None,
+            base_peak_intensity=None,
+            supplemental_properties=None,
+        )
     f, fi = open_function(path)
     with f:
-        full, empty = read_spectrum_index_block(fi._FunctionIndex__reader,
-                                                fi._FunctionIndex__position)
+        full, empty = read_spectrum_index_block(
+            fi._FunctionIndex__reader, fi._FunctionIndex__position
+        )
         d = full._SpectrumIndex__spectrum_description
         for name, value in SPECTRUM_FIELDS.items():
             assert field(d, "InternalSpectrumDescription", name) == value, name
@@ -155,15 +168,19 @@ def test_function_descriptions(tmp_path):
         d = dad._FunctionDescription__qual_description
         assert d._QualDescription__detector_type == DetectorTypes.DAD
         assert list(d._QualDescription__wavelength_arr) == [200.0, 210.5]
-        assert dad_plain._FunctionDescription__qual_description._QualDescription__wavelength_arr is None
+        assert (
+            dad_plain._FunctionDescription__qual_description._QualDescription__wavelength_arr
+            is None
+        )
         for desc, detector in ((quan, DetectorTypes.MS), (analog, DetectorTypes.ANALOG)):
             assert desc._FunctionDescription__is_qual is False
             assert desc._FunctionDescription__qual_description is None
             qd = desc._FunctionDescription__quan_description
             assert qd._QuanDescription__detector_type == detector
-        assert quan._FunctionDescription__quan_description._QuanDescription__supplemental_properties == {
-            "Transitions": 6
-        }
+        assert (
+            quan._FunctionDescription__quan_description._QuanDescription__supplemental_properties
+            == {"Transitions": 6}
+        )
 
 
 VENDOR = {
@@ -184,8 +201,13 @@ def condition_fields(record):
     core = record._InternalAcquisitionCondition__internal_acquisition_core_condition
     out = {
         name: getattr(core, f"_InternalAcquisitionCoreCondition__{name}")
-        for name in ("ms_level", "polarity", "collision_energy", "mass_range",
-                     "original_measured_spectrum_type")
+        for name in (
+            "ms_level",
+            "polarity",
+            "collision_energy",
+            "mass_range",
+            "original_measured_spectrum_type",
+        )
     }
     out["precursor_range"] = record._InternalAcquisitionCondition__precursor_range
     out["precursor_value"] = record._InternalAcquisitionCondition__precursor_value
@@ -205,10 +227,20 @@ def condition_fields(record):
 def test_explicit_condition_list(tmp_path):
     path = tmp_path / "explicit.vdp"
     conditions = [
-        dict(ms_level=1, polarity=PolarityTypes.BOTH, mass_range=(100.0, 900.0),
-             original_measured_spectrum_type=SpectrumTypes.PROFILE, vendor_condition=VENDOR),
-        dict(ms_level=None, collision_energy=25.0, precursor_range=(300.0, 301.0),
-             precursor_value=300.5, triple_q_scan_condition=SCAN),
+        dict(
+            ms_level=1,
+            polarity=PolarityTypes.BOTH,
+            mass_range=(100.0, 900.0),
+            original_measured_spectrum_type=SpectrumTypes.PROFILE,
+            vendor_condition=VENDOR,
+        ),
+        dict(
+            ms_level=None,
+            collision_energy=25.0,
+            precursor_range=(300.0, 301.0),
+            precursor_value=300.5,
+            triple_q_scan_condition=SCAN,
+        ),
     ]
     with VornWriter(path) as w:
         fn = w.add_measurement().add_ms_function(conditions=conditions)
@@ -218,8 +250,9 @@ def test_explicit_condition_list(tmp_path):
     f, fi = open_function(path)
     with f:
         qd = fi._FunctionIndex__function_description._FunctionDescription__qual_description
-        first, second = map(condition_fields,
-                            qd._QualDescription__unique_acquisition_condition_list)
+        first, second = map(
+            condition_fields, qd._QualDescription__unique_acquisition_condition_list
+        )
     assert first["polarity"] == PolarityTypes.BOTH and first["mass_range"] == ValueRange(100, 900)
     assert first["original_measured_spectrum_type"] == SpectrumTypes.PROFILE
     assert first["vendor"] == VENDOR and first["scan"] is None
@@ -238,8 +271,12 @@ def test_derived_conditions_are_distinct_sorted_and_indexed(tmp_path):
         dict(ms_level=2, collision_energy=20.0, polarity=PolarityTypes.POSITIVE),
         dict(ms_level=None, polarity=PolarityTypes.POSITIVE),  # same as MS1
         dict(ms_level=1, polarity=PolarityTypes.NEGATIVE),
-        dict(ms_level=2, collision_energy=30.0, polarity=PolarityTypes.POSITIVE,
-             vendor_condition=VENDOR),
+        dict(
+            ms_level=2,
+            collision_energy=30.0,
+            polarity=PolarityTypes.POSITIVE,
+            vendor_condition=VENDOR,
+        ),
     ]
     with VornWriter(path) as w:
         fn = w.add_measurement().add_ms_function()
@@ -248,13 +285,17 @@ def test_derived_conditions_are_distinct_sorted_and_indexed(tmp_path):
     f, fi = open_function(path)
     with f:
         qd = fi._FunctionIndex__function_description._FunctionDescription__qual_description
-        stored = [condition_fields(c)
-                  for c in qd._QualDescription__unique_acquisition_condition_list]
+        stored = [
+            condition_fields(c) for c in qd._QualDescription__unique_acquisition_condition_list
+        ]
         records = read_spectrum_index_block(fi._FunctionIndex__reader, fi._FunctionIndex__position)
-        indexes = [r._SpectrumIndex__spectrum_description
-                   ._InternalSpectrumDescription__acquisition_condition_index for r in records]
-    keys = [(c["ms_level"], c["polarity"], c["collision_energy"], bool(c["vendor"]))
-            for c in stored]
+        indexes = [
+            r._SpectrumIndex__spectrum_description._InternalSpectrumDescription__acquisition_condition_index
+            for r in records
+        ]
+    keys = [
+        (c["ms_level"], c["polarity"], c["collision_energy"], bool(c["vendor"])) for c in stored
+    ]
     assert keys == [
         (1, PolarityTypes.POSITIVE, None, False),
         (1, PolarityTypes.NEGATIVE, None, False),
@@ -270,8 +311,13 @@ def test_cone_voltage_becomes_the_derived_vendor_condition(tmp_path):
     path = tmp_path / "cone.vdp"
     with VornWriter(path) as w:
         fn = w.add_measurement().add_ms_function()
-        fn.add_spectrum([1.0], [1.0], ms_level=1, cone_voltage=30.0,
-                        supplemental_properties={"ConeVoltage": "30", "FragmentorVoltage": "x"})
+        fn.add_spectrum(
+            [1.0],
+            [1.0],
+            ms_level=1,
+            cone_voltage=30.0,
+            supplemental_properties={"ConeVoltage": "30", "FragmentorVoltage": "x"},
+        )
         fn.add_spectrum([1.0], [1.0], ms_level=1, cone_voltage=30.0)
     f, fi = open_function(path)
     with f:
@@ -279,6 +325,8 @@ def test_cone_voltage_becomes_the_derived_vendor_condition(tmp_path):
         a, b = map(condition_fields, qd._QualDescription__unique_acquisition_condition_list)
     assert a["vendor"] == {
         "type": VendorSpecificAdditionalConditionTypes.AGILENT_MASS_HUNTER,
-        "original_id": None, "cone_voltage": 30.0, "scan_info_string": None,
+        "original_id": None,
+        "cone_voltage": 30.0,
+        "scan_info_string": None,
     }
     assert b["vendor"] is None

@@ -11,16 +11,22 @@ import sysconfig
 
 import numpy as np
 import pytest
-
 from mzml_oracle import chromatograms, open_source, retention_time
+
 from vorn_data_access import access, converter
 
 HERE = pathlib.Path(__file__).parent
 BUNDLED = HERE / "data" / "mzml"
 SHARED = HERE.parent.parent / "shared" / "data" / "mzml"
-SOURCES = sorted({p.name: p for folder in (SHARED, BUNDLED) if folder.is_dir()
-                  for p in folder.iterdir()
-                  if p.suffix in (".mzML", ".mzXML", ".gz")}.values())
+SOURCES = sorted(
+    {
+        p.name: p
+        for folder in (SHARED, BUNDLED)
+        if folder.is_dir()
+        for p in folder.iterdir()
+        if p.suffix in (".mzML", ".mzXML", ".gz")
+    }.values()
+)
 
 
 def zelc_program():
@@ -116,18 +122,24 @@ CHROMATOGRAM_FILES = [p for p in SOURCES if p.suffix == ".mzML"]
 @pytest.mark.parametrize("source", CHROMATOGRAM_FILES, ids=lambda p: p.name)
 def test_traces_match_pyteomics(converted, source):
     dest, _ = converted(source)
-    theirs = {cid: (time, intensity, params) for cid, time, intensity, params in chromatograms(source)
-              if "total ion current chromatogram" not in params
-              and "basepeak chromatogram" not in params}
+    theirs = {
+        cid: (time, intensity, params)
+        for cid, time, intensity, params in chromatograms(source)
+        if "total ion current chromatogram" not in params and "basepeak chromatogram" not in params
+    }
     with access.VornFile(str(dest)) as f:
         m = f.get_measurement(0)
         ours = {}
-        for kind, count, get in (("quan", m.get_quan_analysis_count(), m.get_quan_analysis),
-                                 ("analog", m.get_analog_analysis_count(), m.get_analog_analysis)):
+        for kind, count, get in (
+            ("quan", m.get_quan_analysis_count(), m.get_quan_analysis),
+            ("analog", m.get_analog_analysis_count(), m.get_analog_analysis),
+        ):
             for i in range(count):
                 a = get(i)
                 for k in range(a.get_trace_count()):
-                    props = a.get_trace_description(k)._InternalSpectrumDescription__supplemental_properties
+                    props = a.get_trace_description(
+                        k
+                    )._InternalSpectrumDescription__supplemental_properties
                     ours[props["NativeId"]] = (kind, props, a.get_trace_points(k))
     assert set(ours) == set(theirs)
     for cid, (time, intensity, params) in theirs.items():
@@ -146,11 +158,18 @@ def test_protocol_and_result_section(converted):
     dest, stdout = converted(source)
     lines = stdout.split("\r\n")
     assert lines[0] == "### Start Progress" and lines[1] == "0.0"
-    progress = [float(x) for x in lines[1:lines.index("### End Progress")]]
+    progress = [float(x) for x in lines[1 : lines.index("### End Progress")]]
     assert progress == sorted(progress) and progress[-1] == 100.0
-    result = lines[lines.index("### Start ConversionResult") + 1:lines.index("### End ConversionResult")]
-    assert result == [f"File: {dest}", "Measurements: 1", "Analyses: qual 1, quan 0, dad 1, analog 1",
-                      "Spectra: 732", "Traces: 1"]
+    result = lines[
+        lines.index("### Start ConversionResult") + 1 : lines.index("### End ConversionResult")
+    ]
+    assert result == [
+        f"File: {dest}",
+        "Measurements: 1",
+        "Analyses: qual 1, quan 0, dad 1, analog 1",
+        "Spectra: 732",
+        "Traces: 1",
+    ]
 
 
 def test_options_select_kinds(tmp_path):
@@ -164,8 +183,15 @@ def test_options_select_kinds(tmp_path):
         with pytest.raises(Exception, match="No profile spectrum"):
             s.get_profile_spectrum_points()  # without -kp the profile is not kept
         assert s.spectrum_type.name == "CENTROID" and len(s.get_spectrum_points()) > 0
-    r = zelc(BUNDLED / "MRM Neg C5.mzML", BUNDLED / "reserpine-MS2sim-010.mzML", "-dest",
-             tmp_path / "sim.vdp", "-sim", "--force-split-by-measurement", "--background")
+    r = zelc(
+        BUNDLED / "MRM Neg C5.mzML",
+        BUNDLED / "reserpine-MS2sim-010.mzML",
+        "-dest",
+        tmp_path / "sim.vdp",
+        "-sim",
+        "--force-split-by-measurement",
+        "--background",
+    )
     assert r.returncode == 0
     assert (tmp_path / "sim_1.vdp").exists() and (tmp_path / "sim_2.vdp").exists()
     assert b"Traces: 1\r\n" in r.stdout  # the SRM traces are left out
@@ -179,10 +205,13 @@ def test_options_select_kinds(tmp_path):
         (b"<mzML><run><spectrumList><spectrum id='x'>", b"XML error"),
         (b"<html><body>hello</body></html>", b"not an mzML or mzXML file"),
         (b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03garbage", b"gzip"),
-        (b"<mzML><run id='r'><spectrumList><spectrum id='s'><binaryDataArrayList>"
-         b"<binaryDataArray><cvParam accession='MS:1000514'/><cvParam accession='MS:1000574'/>"
-         b"<binary>AAAA</binary></binaryDataArray></binaryDataArrayList></spectrum>"
-         b"</spectrumList></run></mzML>", b"zlib"),
+        (
+            b"<mzML><run id='r'><spectrumList><spectrum id='s'><binaryDataArrayList>"
+            b"<binaryDataArray><cvParam accession='MS:1000514'/><cvParam accession='MS:1000574'/>"
+            b"<binary>AAAA</binary></binaryDataArray></binaryDataArrayList></spectrum>"
+            b"</spectrumList></run></mzML>",
+            b"zlib",
+        ),
     ],
 )
 def test_bad_input_gives_one_error_line(tmp_path, content, message):
@@ -207,13 +236,16 @@ def test_truncated_source_and_existing_destination(tmp_path):
     assert r.returncode == 1 and b"XML error" in r.stderr and dest.read_bytes() == b"keep me"
 
 
-@pytest.mark.parametrize("args, message", [
-    ([], b"no source files"),
-    (["a.mzML"], b"no destination"),
-    (["a.mzML", "-dest"], b"needs a value"),
-    (["a.mzML", "-dest", "b", "-x"], b"unknown option -x"),
-    (["a.mzML", "-dest", "b", "--vorn-protocol-version", "2"], b"unsupported protocol version"),
-])
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        ([], b"no source files"),
+        (["a.mzML"], b"no destination"),
+        (["a.mzML", "-dest"], b"needs a value"),
+        (["a.mzML", "-dest", "b", "-x"], b"unknown option -x"),
+        (["a.mzML", "-dest", "b", "--vorn-protocol-version", "2"], b"unsupported protocol version"),
+    ],
+)
 def test_command_line_errors(args, message):
     r = zelc(*args)
     assert r.returncode == 2 and message in r.stderr

@@ -91,3 +91,62 @@ def reseal_header(data):
 def reseal_trailer(data):
     t = len(data) - 32
     struct.pack_into("<I", data, t + 28, crc32c(data[t : t + 28]))
+
+
+def _array_fields(data, name, at):
+    n, enc = struct.unpack_from("<IB", data, at)
+    out = [(f"{name} count", at, "<I")]
+    if enc == 0:
+        out += [(f"{name}[{i}]", at + 5 + 8 * i, "<q") for i in range(n)]
+    else:
+        out.append((f"{name} stored size", at + 5, "<I"))
+    return out
+
+
+def integer_fields(data, block):
+    """(name, offset, struct format) of every count, length and offset a block
+    holds: the values a hostile file would lie about."""
+    pos, _, kind = block
+    if kind == "spectrum data":
+        (chunks,) = struct.unpack_from("<I", data, pos + 20)
+        out = [
+            ("body length", pos + 8, "<I"),
+            ("points", pos + 16, "<I"),
+            ("chunks", pos + 20, "<I"),
+        ]
+        for c in range(chunks):
+            entry = pos + 24 + 40 * c
+            out += [
+                (f"chunk{c} points", entry, "<I"),
+                (f"chunk{c} x bytes", entry + 4, "<I"),
+                (f"chunk{c} intensity bytes", entry + 8, "<I"),
+            ]
+        return out
+    f = fields(data, block)
+    count_format = {"jump table": "<I", "function index": "<H", "spectrum index": "<I"}[kind]
+    out = [("body length", pos + 8, "<Q"), ("count", f["count"], count_format)]
+    out += _array_fields(data, "offsets", f["array"])
+    if kind == "spectrum index" and data[f["body"] + 4]:
+        out += _array_fields(
+            data, "profile offsets", f["array"] + int64_array_size(data, f["array"])
+        )
+    b = f["buffer"]
+    out += [
+        ("record count", b + 4, "<I"),
+        ("raw length", b + 8, "<Q"),
+        ("stored length", b + 16, "<Q"),
+    ]
+    return out
+
+
+def reseal_any(data, block):
+    """Re-seals a block whose length field may have changed: the trailing
+    checksum of a framed block moves with its length."""
+    pos, _, kind = block
+    if kind == "spectrum data":
+        reseal(data, block)
+        return
+    (length,) = struct.unpack_from("<Q", data, pos + 8)
+    end = pos + 16 + length
+    if end + 4 <= len(data):
+        reseal(data, (pos, 16 + length + 4, kind))

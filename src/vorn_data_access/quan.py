@@ -6,8 +6,8 @@ trace per selected-reaction or selected-ion monitoring channel (quan) or per
 analog channel, its x values retention times.
 """
 
-from vorn_data_access._internal._index import SpectrumIndex
 from vorn_data_access._internal._enum import VornSymbols
+from vorn_data_access._internal._index import SpectrumIndex
 
 
 class _TraceAnalysis:

@@ -4,7 +4,12 @@ Writing container files: VornWriter -> add_measurement -> add_*_function -> add_
 
 
 
-AUTO: _Auto = ...
+class AutoValue:
+    """Marks a value the writer computes from the points."""
+
+    def __repr__(self) -> str: ...
+
+AUTO: AutoValue = ...
 
 class VornWriter:
     """

@@ -15,7 +15,7 @@ NB_MODULE(writer, m) {
   nb::module_::import_("vorn_data_access.common");
   nb::module_::import_("vorn_data_access._internal._description");
   register_core_errors();
-  nb::class_<AutoValue>(m, "_Auto", "Marks a value the writer computes from the points.")
+  nb::class_<AutoValue>(m, "AutoValue", "Marks a value the writer computes from the points.")
       .def("__repr__", [](const AutoValue&) { return "AUTO"; });
   m.attr("AUTO") = nb::cast(AutoValue{});
   register_writer(m);

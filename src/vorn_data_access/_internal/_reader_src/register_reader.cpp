@@ -90,10 +90,17 @@ void register_reader(nb::module_& m) {
           nb::for_setter(nb::arg("value").none()))
       .def(
           "_VdpFileReader__set_buffer",
-          [](R& r, int64_t position) {
-            if (position < 0)
-              throw FormatError("negative file position " + std::to_string(position), 0);
-            r.get().set_buffer(static_cast<uint64_t>(position));
+          [](R& r, nb::int_ position) {
+            // Positions come from offsets a caller added up in Python: a
+            // hostile offset can make any int, which is a format fault here.
+            // Past 64 bits it is still just beyond the end, which the next
+            // read reports with the position.
+            int overflow = 0;
+            long long value = PyLong_AsLongLongAndOverflow(position.ptr(), &overflow);
+            if (overflow < 0 || (!overflow && value < 0))
+              throw FormatError("negative file position " + std::string(nb::str(position).c_str()),
+                                0);
+            r.get().set_buffer(overflow ? UINT64_MAX : static_cast<uint64_t>(value));
           },
           "position"_a)
       .def(
