@@ -17,9 +17,21 @@ run() {
     -timeout=10 -rss_limit_mb=2048 -artifact_prefix="out/crashes/$t/" -print_final_stats=1 $EXTRA \
     > "out/logs/$t.log" 2>&1
 }
+# Two at a time when PARALLEL > 1; any target that finds a crash fails the run.
+status=0
+report() { echo "fuzz_$1 found a crash: see fuzz/out/logs/$1.log and fuzz/out/crashes/$1/"; status=1; }
 if [ "$PARALLEL" -gt 1 ]; then
-  run container & run spectrum_block & wait
-  run zelc_xml & run zelc_arrays & wait
+  for pair in "container spectrum_block" "zelc_xml zelc_arrays"; do
+    set -- $pair
+    run "$1" & first=$!
+    run "$2" & second=$!
+    wait "$first" || report "$1"
+    wait "$second" || report "$2"
+  done
 else
-  for t in container spectrum_block zelc_xml zelc_arrays; do run "$t"; done
+  for t in container spectrum_block zelc_xml zelc_arrays; do run "$t" || report "$t"; done
 fi
+for t in container spectrum_block zelc_xml zelc_arrays; do
+  echo "$t: $(grep -h 'stat::number_of_executed_units' "out/logs/$t.log" | tail -n 1 | awk '{print $2}') runs"
+done
+exit "$status"

@@ -1,0 +1,46 @@
+#!/bin/sh
+# Memory and undefined-behaviour checks, run after the plain test suite:
+#  1. the package built with AddressSanitizer and UndefinedBehaviorSanitizer
+#     (gcc) into its own virtual environment, and the whole test suite run on it;
+#  2. the fuzz targets built with clang's libFuzzer, every kept crasher in
+#     fuzz/regressions replayed, and every target fuzzed for FUZZ_SECONDS
+#     (default 60; 0 skips fuzzing).
+# Any sanitizer report fails the run.
+set -eu
+cd "$(dirname "$0")/.."
+
+PACKAGES="clang libclang-rt-dev"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if ! dpkg -s $PACKAGES >/dev/null 2>&1; then
+  $SUDO apt-get install -y --no-install-recommends $PACKAGES ||
+    { $SUDO apt-get update && $SUDO apt-get install -y --no-install-recommends $PACKAGES; }
+fi
+
+echo "== test suite on a sanitized build"
+python3 -m venv --system-site-packages build/sanitize-env
+build/sanitize-env/bin/python -m pip install --quiet . \
+  -C build-dir=build/sanitize -C cmake.build-type=RelWithDebInfo \
+  -C cmake.define.VORN_SANITIZE=ON
+# The interpreter itself is not instrumented, so the runtime must load first,
+# with the C++ library whose exception functions it intercepts.
+# Leak checking is off: CPython keeps its own allocations to the end.
+LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(readlink -f "$(gcc -print-file-name=libstdc++.so)")" \
+  ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" \
+  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  build/sanitize-env/bin/python -m pytest -q -p no:cacheprovider tests
+
+echo "== fuzz targets"
+cmake -S fuzz -B fuzz/out/build -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build fuzz/out/build -j2 >/dev/null
+for dir in fuzz/regressions/*/; do
+  target="$(basename "$dir")"
+  echo "replaying $(ls "$dir" | wc -l) kept inputs of $target"
+  "./fuzz/out/build/fuzz_$target" "$dir"* >/dev/null 2>&1 ||
+    { echo "fuzz_$target fails on a kept input:"; "./fuzz/out/build/fuzz_$target" "$dir"*; exit 1; }
+done
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+if [ "$FUZZ_SECONDS" -gt 0 ]; then
+  python3 fuzz/make_corpus.py
+  ./fuzz/run_fuzzers.sh "$FUZZ_SECONDS" 2
+fi
