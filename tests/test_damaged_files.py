@@ -2,6 +2,7 @@
 fault and its offset; nothing crashes, reads out of bounds or allocates
 without limit."""
 
+import pathlib
 import struct
 
 import numpy as np
@@ -282,3 +283,16 @@ def test_every_block_cut_short(tmp_path, original, shortfall):
         path.write_bytes(data)
         with pytest.raises(VornFormatError, match="at offset"):
             walk(path)
+
+
+KEPT = pathlib.Path(__file__).parent.parent / "fuzz" / "regressions" / "container"
+
+
+@pytest.mark.parametrize("case", sorted(KEPT.iterdir()), ids=lambda p: p.name[:12])
+def test_kept_fuzz_inputs(tmp_path, case):
+    """Inputs that once crashed the reader under the fuzzer: read, or refused
+    with VornFormatError."""
+    try:
+        walk(damaged(tmp_path, case.read_bytes()))
+    except VornFormatError as e:
+        assert "at offset" in str(e)

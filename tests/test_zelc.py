@@ -272,3 +272,18 @@ def test_zel_converter_runs_the_real_program(tmp_path, monkeypatch):
     assert seen[0] == 0.0 and seen[-1] == 100.0
     with access.VornFile(str(dest)) as f:
         assert f.get_measurement(0).get_qual_analysis(0).get_spectra_count() == 3
+
+
+KEPT = HERE.parent / "fuzz" / "regressions" / "zelc_xml"
+
+
+@pytest.mark.parametrize("case", sorted(KEPT.iterdir()), ids=lambda p: p.name[:12])
+@pytest.mark.parametrize("suffix", [".mzML", ".mzXML"])
+def test_kept_fuzz_inputs(tmp_path, case, suffix):
+    """Inputs that once crashed the readers under the fuzzer: a clean refusal
+    (exit status 1 and a message) or a conversion, never a signal."""
+    source = tmp_path / ("kept" + suffix)
+    source.write_bytes(case.read_bytes())
+    r = zelc(source, "-dest", tmp_path / "kept.vdp")
+    assert r.returncode in (0, 1), r.stderr
+    assert r.returncode == 0 or r.stderr.startswith(b"zelc: ")
