@@ -9,13 +9,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-PACKAGES="clang libclang-rt-dev"
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-if ! dpkg -s $PACKAGES >/dev/null 2>&1; then
-  $SUDO apt-get install -y --no-install-recommends $PACKAGES ||
-    { $SUDO apt-get update && $SUDO apt-get install -y --no-install-recommends $PACKAGES; }
-fi
+./scripts/apt_install.sh clang libclang-rt-dev
 
 echo "== test suite on a sanitized build"
 python3 -m venv --system-site-packages build/sanitize-env

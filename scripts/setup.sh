@@ -4,11 +4,5 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-PACKAGES="g++ cmake libzstd-dev libexpat1-dev zlib1g-dev"
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-if ! dpkg -s $PACKAGES >/dev/null 2>&1; then
-  $SUDO apt-get install -y --no-install-recommends $PACKAGES ||
-    { $SUDO apt-get update && $SUDO apt-get install -y --no-install-recommends $PACKAGES; }
-fi
+./scripts/apt_install.sh g++ cmake libzstd-dev libexpat1-dev zlib1g-dev
 python3 -m pip install --quiet ".[test]"
