@@ -212,6 +212,22 @@ def test_options_select_kinds(tmp_path):
             b"</spectrumList></run></mzML>",
             b"zlib",
         ),
+        (
+            b"<mzML><fileDescription><sourceFileList><sourceFile id='a'><sourceFile id='b'/>"
+            b"</sourceFile></sourceFileList></fileDescription></mzML>",
+            b"misplaced <sourceFile> element",
+        ),
+        (
+            b"<mzML><run id='r'><spectrumList><spectrum id='s'><precursorList><precursor>"
+            b"<spectrum id='t'/></precursor></precursorList></spectrum></spectrumList>"
+            b"</run></mzML>",
+            b"misplaced <spectrum> element",
+        ),
+        (
+            b"<mzXML><msRun><scan num='1' msLevel='2'><precursorMz><scan num='2'/>400"
+            b"</precursorMz></scan></msRun></mzXML>",
+            b"misplaced <scan> element",
+        ),
     ],
 )
 def test_bad_input_gives_one_error_line(tmp_path, content, message):

@@ -43,7 +43,8 @@ ArrayEncoding encoding_of(const Params& p) {
   if (p.has("MS:1002312")) e.compression = Compression::kNumpressLinear;
   if (p.has("MS:1002313")) e.compression = Compression::kNumpressPic;
   if (p.has("MS:1002314")) e.compression = Compression::kNumpressSlof;
-  if (p.has("MS:1002746")) e.compression = Compression::kNumpressLinear, e.zlib_after_numpress = true;
+  if (p.has("MS:1002746"))
+    e.compression = Compression::kNumpressLinear, e.zlib_after_numpress = true;
   if (p.has("MS:1002747")) e.compression = Compression::kNumpressPic, e.zlib_after_numpress = true;
   if (p.has("MS:1002748")) e.compression = Compression::kNumpressSlof, e.zlib_after_numpress = true;
   return e;
@@ -84,6 +85,7 @@ class MzmlHandler : public XmlHandler {
       containers_.push_back(nullptr);
       return;
     }
+    refuse_misplaced(name);
     Params* own = nullptr;
     if (name == "mzML") {
       const char* v = attribute(a, "version");
@@ -91,6 +93,7 @@ class MzmlHandler : public XmlHandler {
     } else if (name == "referenceableParamGroup") {
       own = &groups_[value(a, "id")];
     } else if (name == "sourceFile") {
+      in_source_file_ = true;
       run_.source_files.push_back({value(a, "name"), value(a, "location"), {}});
       own = &run_.source_files.back().params;
     } else if (name == "sample") {
@@ -173,6 +176,8 @@ class MzmlHandler : public XmlHandler {
       if (analyzer_.has("MS:1000081")) ++run_.quadrupoles;
     } else if (name == "instrumentConfiguration") {
       instrument_seen_ = true;
+    } else if (name == "sourceFile") {
+      in_source_file_ = false;
     } else if (name == "precursor") {
       in_precursor_ = false;
     } else if (name == "product") {
@@ -210,6 +215,19 @@ class MzmlHandler : public XmlHandler {
     p.unit_accession = value(a, "unitAccession");
     p.unit_name = value(a, "unitName");
     return p;
+  }
+
+  // The reader keeps pointers to the records of open elements: a source file
+  // inside a source file, or a spectrum, chromatogram or precursor opened
+  // inside another, would replace or move a record still in use.
+  void refuse_misplaced(std::string_view name) const {
+    bool misplaced = false;
+    if (name == "sourceFile") misplaced = in_source_file_;
+    if (name == "spectrum" || name == "chromatogram")
+      misplaced = in_spectrum_ || in_chromatogram_ || in_precursor_ || in_product_;
+    if (name == "precursor" || name == "product") misplaced = in_precursor_ || in_product_;
+    if (misplaced)
+      throw std::runtime_error("misplaced <" + std::string(name) + "> element in the mzML file");
   }
 
   void begin() {
@@ -259,7 +277,7 @@ class MzmlHandler : public XmlHandler {
   int depth_ = 0, scans_ = 0;
   bool began_ = false, instrument_seen_ = false;
   bool in_spectrum_ = false, in_chromatogram_ = false, in_precursor_ = false, in_product_ = false;
-  bool in_binary_ = false;
+  bool in_binary_ = false, in_source_file_ = false;
 };
 
 }  // namespace

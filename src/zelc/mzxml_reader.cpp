@@ -14,7 +14,8 @@ namespace {
 
 // xs:duration such as PT434.072S or PT7M14.5S, in minutes.
 double duration_minutes(const std::string& d) {
-  if (d.size() < 3 || d[0] != 'P') throw std::runtime_error("retention time '" + d + "' is not a duration");
+  if (d.size() < 3 || d[0] != 'P')
+    throw std::runtime_error("retention time '" + d + "' is not a duration");
   double seconds = 0, number = 0;
   bool in_time = false;
   size_t i = 1;
@@ -31,11 +32,16 @@ double duration_minutes(const std::string& d) {
     i += static_cast<size_t>(end - begin);
     if (i >= d.size()) throw std::runtime_error("retention time '" + d + "' is not a duration");
     char unit = d[i++];
-    if (in_time && unit == 'H') seconds += number * 3600;
-    else if (in_time && unit == 'M') seconds += number * 60;
-    else if (in_time && unit == 'S') seconds += number;
-    else if (!in_time && unit == 'D') seconds += number * 86400;
-    else throw std::runtime_error("retention time '" + d + "' is not a duration");
+    if (in_time && unit == 'H')
+      seconds += number * 3600;
+    else if (in_time && unit == 'M')
+      seconds += number * 60;
+    else if (in_time && unit == 'S')
+      seconds += number;
+    else if (!in_time && unit == 'D')
+      seconds += number * 86400;
+    else
+      throw std::runtime_error("retention time '" + d + "' is not a duration");
   }
   return seconds / 60.0;
 }
@@ -59,6 +65,10 @@ class MzxmlHandler : public XmlHandler {
   void start(std::string_view name, const char** a) override {
     if (depth_++ == 0 && name != "mzXML" && name != "msRun")
       throw std::runtime_error("not an mzXML file (root element <" + std::string(name) + ">)");
+    // precursorMz and peaks hold text only; an element inside one of them
+    // could end or replace the spectrum the text belongs to.
+    if (in_precursor_ || in_peaks_)
+      throw std::runtime_error("misplaced <" + std::string(name) + "> element in the mzXML file");
     auto v = [&](const char* n) {
       const char* s = attribute(a, n);
       return std::string(s ? s : "");
@@ -88,13 +98,14 @@ class MzxmlHandler : public XmlHandler {
       const std::string centroided = v("centroided");
       if (centroided == "1") add(s.params, "MS:1000127", "centroid spectrum", "");
       if (centroided == "0") add(s.params, "MS:1000128", "profile spectrum", "");
-      if (!v("totIonCurrent").empty()) add(s.params, "MS:1000285", "total ion current", v("totIonCurrent"));
+      if (!v("totIonCurrent").empty())
+        add(s.params, "MS:1000285", "total ion current", v("totIonCurrent"));
       if (!v("basePeakMz").empty()) add(s.params, "MS:1000504", "base peak m/z", v("basePeakMz"));
       if (!v("basePeakIntensity").empty())
         add(s.params, "MS:1000505", "base peak intensity", v("basePeakIntensity"));
       if (!v("retentionTime").empty())
-        add(s.scan, "MS:1000016", "scan start time",
-            exact(duration_minutes(v("retentionTime"))), "UO:0000031");
+        add(s.scan, "MS:1000016", "scan start time", exact(duration_minutes(v("retentionTime"))),
+            "UO:0000031");
       if (!v("filterLine").empty()) add(s.scan, "MS:1000512", "filter string", v("filterLine"));
       if (!v("startMz").empty() && !v("endMz").empty())
         s.scan_window = {parse_number(v("startMz"), "startMz"), parse_number(v("endMz"), "endMz")};
