@@ -9,6 +9,8 @@ PARALLEL="${2:-1}"
 # KEEP_GOING=1: a long run collects every crash instead of stopping at the first.
 EXTRA=""
 [ "${KEEP_GOING:-0}" = 1 ] && EXTRA="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1"
+# SEED=N: the same mutations every run, so that a short run in CI is repeatable.
+[ -n "${SEED:-}" ] && EXTRA="$EXTRA -seed=$SEED"
 mkdir -p out/logs out/crashes
 run() {
   t="$1"

@@ -36,5 +36,5 @@ done
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
 if [ "$FUZZ_SECONDS" -gt 0 ]; then
   python3 fuzz/make_corpus.py
-  ./fuzz/run_fuzzers.sh "$FUZZ_SECONDS" 2
+  SEED="${FUZZ_SEED:-1}" ./fuzz/run_fuzzers.sh "$FUZZ_SECONDS" 2
 fi
