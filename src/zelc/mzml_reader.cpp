@@ -78,9 +78,11 @@ class MzmlHandler : public XmlHandler {
       const char* ref = attribute(a, "ref");
       if (container && ref) {
         auto it = groups_.find(ref);
-        if (it != groups_.end())
-          container->items.insert(container->items.end(), it->second.items.begin(),
-                                  it->second.items.end());
+        if (it != groups_.end()) {
+          // A copy: the group may be the very one being filled.
+          std::vector<Param> items = it->second.items;
+          container->items.insert(container->items.end(), items.begin(), items.end());
+        }
       }
       containers_.push_back(nullptr);
       return;
