@@ -61,7 +61,7 @@ def main():
     samples = (
         pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE.parent / "tests" / "data" / "mzml"
     )
-    for target in ("container", "spectrum_block", "zelc_xml", "zelc_arrays"):
+    for target in ("container", "spectrum_block", "zelc_xml", "zelc_arrays", "zelc_convert"):
         (OUT / target).mkdir(parents=True, exist_ok=True)
     tmp = pathlib.Path(tempfile.mkdtemp())
     files = containers(tmp)
@@ -97,6 +97,12 @@ def main():
         + b"</peaks></scan></msRun></mzXML>"
     )
     (OUT / "zelc_xml" / "tiny.mzXML").write_bytes(mzxml)
+    # Whole small files, so that conversions get to the end; the first byte
+    # picks the options (0: defaults, 1: keep profile spectra).
+    whole = [(p.name, p.read_bytes()) for p in small if p.stat().st_size < 60_000]
+    for name, text in [*whole, ("tiny.mzXML", mzxml)]:
+        for options in (0, 1):
+            (OUT / "zelc_convert" / f"{options}_{name}").write_bytes(bytes([options]) + text)
     print(f"corpus in {OUT}")
 
 

@@ -11,6 +11,7 @@ EXTRA=""
 [ "${KEEP_GOING:-0}" = 1 ] && EXTRA="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1"
 # SEED=N: the same mutations every run, so that a short run in CI is repeatable.
 [ -n "${SEED:-}" ] && EXTRA="$EXTRA -seed=$SEED"
+TARGETS="container spectrum_block zelc_xml zelc_arrays zelc_convert"
 mkdir -p out/logs out/crashes
 run() {
   t="$1"
@@ -23,17 +24,17 @@ run() {
 status=0
 report() { echo "fuzz_$1 found a crash: see fuzz/out/logs/$1.log and fuzz/out/crashes/$1/"; status=1; }
 if [ "$PARALLEL" -gt 1 ]; then
-  for pair in "container spectrum_block" "zelc_xml zelc_arrays"; do
+  for pair in "container spectrum_block" "zelc_xml zelc_arrays" "zelc_convert"; do
     set -- $pair
     run "$1" & first=$!
-    run "$2" & second=$!
+    [ $# -lt 2 ] || { run "$2" & second=$!; }
     wait "$first" || report "$1"
-    wait "$second" || report "$2"
+    [ $# -lt 2 ] || wait "$second" || report "$2"
   done
 else
-  for t in container spectrum_block zelc_xml zelc_arrays; do run "$t" || report "$t"; done
+  for t in $TARGETS; do run "$t" || report "$t"; done
 fi
-for t in container spectrum_block zelc_xml zelc_arrays; do
+for t in $TARGETS; do
   echo "$t: $(grep -h 'stat::number_of_executed_units' "out/logs/$t.log" | tail -n 1 | awk '{print $2}') runs"
 done
 exit "$status"
