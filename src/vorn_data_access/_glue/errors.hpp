@@ -18,33 +18,11 @@ inline void raise_package_error(const char* name, const char* message) {
   PyErr_SetObject(cls.ptr(), nb::str(message).ptr());
 }
 
-inline void register_core_errors() {
-  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
-    try {
-      std::rethrow_exception(p);
-    } catch (const vorn::FormatError& e) {
-      raise_package_error("VornFormatError", e.what());
-    } catch (const vorn::IoError& e) {
-      raise_package_error("VornIOError", e.what());
-    } catch (const vorn::ClosedError& e) {
-      raise_package_error("VornClosedError", e.what());
-    } catch (const vorn::UsageError& e) {
-      PyErr_SetString(PyExc_ValueError, e.what());
-    }
-  });
-}
-
-}  // namespace vorn::py
-
-namespace vorn::py {
-
-// Sets the Python error for the exception being handled, in functions called
-// by the interpreter directly (not through nanobind).
-inline void translate_current_exception() noexcept {
+// Sets the Python error for an exception of the core; false when `p` holds
+// anything else.
+inline bool set_core_error(const std::exception_ptr& p) {
   try {
-    throw;
-  } catch (nb::python_error& e) {
-    e.restore();
+    std::rethrow_exception(p);
   } catch (const vorn::FormatError& e) {
     raise_package_error("VornFormatError", e.what());
   } catch (const vorn::IoError& e) {
@@ -53,6 +31,27 @@ inline void translate_current_exception() noexcept {
     raise_package_error("VornClosedError", e.what());
   } catch (const vorn::UsageError& e) {
     PyErr_SetString(PyExc_ValueError, e.what());
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+inline void register_core_errors() {
+  // Anything else goes on to nanobind's own translators.
+  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
+    if (!set_core_error(p)) std::rethrow_exception(p);
+  });
+}
+
+// Sets the Python error for the exception being handled, in functions called
+// by the interpreter directly (not through nanobind).
+inline void translate_current_exception() noexcept {
+  if (set_core_error(std::current_exception())) return;
+  try {
+    throw;
+  } catch (nb::python_error& e) {
+    e.restore();
   } catch (const std::exception& e) {
     PyErr_SetString(PyExc_RuntimeError, e.what());
   } catch (...) {
