@@ -46,6 +46,12 @@ ContainerReader::ContainerReader(const std::string& path)
     : ContainerReader(MappedFile::open(path)) {}
 
 ContainerReader::ContainerReader(std::shared_ptr<const MappedFile> file) : file_(std::move(file)) {
+  file_->checked([this] { check_frame(); });
+  cursor_.emplace(file_);
+}
+
+// The header and trailer: magic numbers, checksums, versions, size.
+void ContainerReader::check_frame() {
   auto bytes = file_->bytes();
   const uint64_t size = bytes.size();
   if (size < kHeaderSize + kTrailerSize)

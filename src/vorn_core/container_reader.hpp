@@ -60,6 +60,7 @@ class ContainerReader {
   SpectrumPoints read_spectrum_window(double lo, double hi);
 
  private:
+  void check_frame();
   template <typename F>
   auto on_cursor(F&& op);
   template <typename F>

@@ -28,7 +28,7 @@ auto FileCursor::with_cursor(const char* what, F&& f) {
   if (position_ > bytes.size())
     throw FormatError(std::string(what) + " position lies beyond the end of the file", position_);
   ByteCursor c(bytes.subspan(position_), position_);
-  auto result = f(c);
+  auto result = file_->checked([&] { return f(c); });
   position_ += c.offset();
   return result;
 }
@@ -221,15 +221,21 @@ SpectrumDescription FileCursor::next_spectrum() {
 
 SpectrumPoints FileCursor::read_spectrum() {
   require_file_mode("reading a spectrum");
-  SpectrumBlock block(file_->bytes(), position_);
-  SpectrumPoints p;
-  block.decode(p.x, p.intensity);
-  position_ += block.stored_size();
-  return p;
+  return file_->checked([&] {
+    SpectrumBlock block(file_->bytes(), position_);
+    SpectrumPoints p;
+    block.decode(p.x, p.intensity);
+    position_ += block.stored_size();
+    return p;
+  });
 }
 
 SpectrumPoints FileCursor::read_spectrum_window(double lo, double hi) {
   require_file_mode("reading a spectrum");
+  return file_->checked([&] { return decode_window(lo, hi); });
+}
+
+SpectrumPoints FileCursor::decode_window(double lo, double hi) {
   SpectrumBlock block(file_->bytes(), position_);
   SpectrumPoints p;
   position_ += block.stored_size();

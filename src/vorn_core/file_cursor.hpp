@@ -4,6 +4,9 @@
 // and state first; none trusts a count it has not checked against the limits
 // and the bytes that remain.
 //
+// Reads of the mapping are checked (MappedFile::checked): a file cut short
+// under the cursor raises IoError.
+//
 // A cursor is not shared: a reader's own cursor is guarded by the reader,
 // and a sequence that must not be interleaved with other threads' reads (a
 // whole index block) runs on a cursor of its own.
@@ -69,6 +72,7 @@ class FileCursor {
 
   template <typename F>
   auto with_cursor(const char* what, F&& f);
+  SpectrumPoints decode_window(double lo, double hi);
   void require_file_mode(const char* what) const;
   void begin_record(BufferKind kind, const char* what);
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "errors.hpp"
+#include "fault_guard.hpp"
 
 namespace vorn {
 namespace {
@@ -20,7 +21,11 @@ namespace {
 }  // namespace
 
 std::shared_ptr<const MappedFile> MappedFile::open(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // The system would open the path only up to the first null byte.
+  if (path.find('\0') != std::string::npos) throw UsageError("embedded null byte");
+  // Non-blocking, so that opening a FIFO (or a device that waits) returns at
+  // once and is refused below as not a regular file.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) fail("cannot open", path, errno);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
@@ -44,10 +49,13 @@ std::shared_ptr<const MappedFile> MappedFile::open(const std::string& path) {
     data = static_cast<const uint8_t*>(p);
   }
   ::close(fd);
-  return std::shared_ptr<const MappedFile>(new MappedFile(path, data, size));
+  std::shared_ptr<MappedFile> f(new MappedFile(path, data, size));
+  if (data) f->guard_ = fault_guard::watch(data, size, &f->changed_);
+  return f;
 }
 
-std::shared_ptr<const MappedFile> MappedFile::of_bytes(std::vector<uint8_t> bytes, std::string name) {
+std::shared_ptr<const MappedFile> MappedFile::of_bytes(std::vector<uint8_t> bytes,
+                                                       std::string name) {
   auto* f = new MappedFile(std::move(name), nullptr, bytes.size());
   f->owned_ = std::move(bytes);
   f->data_ = f->owned_.data();
@@ -55,7 +63,15 @@ std::shared_ptr<const MappedFile> MappedFile::of_bytes(std::vector<uint8_t> byte
 }
 
 MappedFile::~MappedFile() {
+  fault_guard::unwatch(guard_);
   if (data_ && owned_.empty()) ::munmap(const_cast<uint8_t*>(data_), size_);
+}
+
+void MappedFile::require_unchanged() const {
+  if (changed())
+    throw IoError("'" + path_ +
+                  "' changed while open: it was cut short (or could not be read) under the "
+                  "reader; open it again");
 }
 
 }  // namespace vorn

@@ -138,10 +138,12 @@ nb::list chromatogram(DADAnalysis& a, nb::handle window) {
     for (const Timed& t : spectra) positions.push_back(SpectrumEntry(t.record).position_value());
     ValueRange w = range_of(window);
     nb::gil_scoped_release release;
-    for (size_t s = 0; s < spectra.size(); ++s) {
-      Points p = decode(*src.file, positions[s], src.has_wl ? &src.wl : nullptr);
-      values[s] = window_mean(p.x.data(), p.intensity.data(), p.x.size(), w.min, w.max, lowest);
-    }
+    src.file->checked([&] {
+      for (size_t s = 0; s < spectra.size(); ++s) {
+        Points p = decode(*src.file, positions[s], src.has_wl ? &src.wl : nullptr);
+        values[s] = window_mean(p.x.data(), p.intensity.data(), p.x.size(), w.min, w.max, lowest);
+      }
+    });
   } else {
     ValueRange w{};
     for (size_t s = 0; s < spectra.size(); ++s) {
@@ -192,18 +194,20 @@ nb::object max_plot(DADAnalysis& a, nb::handle window, double tolerance) {
     {
       nb::gil_scoped_release release;
       Points inside;
-      for (size_t s = 0; s < spectra.size(); ++s) {
-        Points p = decode(*src.file, positions[s], src.has_wl ? &src.wl : nullptr);
-        inside.x.clear();
-        inside.intensity.clear();
-        for (size_t i = 0; i < p.x.size(); ++i)
-          if (wide.min <= p.x[i] && p.x[i] <= wide.max) {
-            inside.x.push_back(p.x[i]);
-            inside.intensity.push_back(p.intensity[i]);
-          }
-        values[s] = max_plot_value(inside.x.data(), inside.intensity.data(), inside.x.size(),
-                                   w.min, w.max, tolerance, lowest);
-      }
+      src.file->checked([&] {
+        for (size_t s = 0; s < spectra.size(); ++s) {
+          Points p = decode(*src.file, positions[s], src.has_wl ? &src.wl : nullptr);
+          inside.x.clear();
+          inside.intensity.clear();
+          for (size_t i = 0; i < p.x.size(); ++i)
+            if (wide.min <= p.x[i] && p.x[i] <= wide.max) {
+              inside.x.push_back(p.x[i]);
+              inside.intensity.push_back(p.intensity[i]);
+            }
+          values[s] = max_plot_value(inside.x.data(), inside.intensity.data(), inside.x.size(),
+                                     w.min, w.max, tolerance, lowest);
+        }
+      });
     }
     for (size_t s = 0; s < spectra.size(); ++s)
       append_max_plot_point(points, result, spectra[s], values[s]);

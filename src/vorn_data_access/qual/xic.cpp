@@ -496,7 +496,7 @@ nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
   PointBuilder builder(plan);
   if (VdpFileReader* reader = exact<VdpFileReader>(a.reader)) {
     std::shared_ptr<const MappedFile> file = reader->get().file();
-    run_native(*file, plan, lowest, results, builder);
+    file->checked([&] { run_native(*file, plan, lowest, results, builder); });
   } else {
     for (size_t s = 0; s < plan.kept.size(); ++s) {
       a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(plan.kept[s].record));
