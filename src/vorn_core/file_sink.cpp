@@ -23,6 +23,8 @@ constexpr size_t kFlushAt = 4u << 20;
 
 FileSink::FileSink(std::string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {
   if (path_.empty()) throw UsageError("the destination path is empty");
+  // The system would use the path only up to the first null byte.
+  if (path_.find('\0') != std::string::npos) throw UsageError("embedded null byte");
   struct stat st;
   if (!overwrite_ && ::stat(path_.c_str(), &st) == 0)
     throw IoError("'" + path_ + "' exists; pass overwrite=True to replace it");

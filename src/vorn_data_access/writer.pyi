@@ -19,8 +19,8 @@ class VornWriter:
     def __init__(self, path: object, *, overwrite: bool = False, converter_version: object = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None: ...
 
     @property
-    def path(self) -> str:
-        """Destination path."""
+    def path(self) -> object:
+        """Destination path, as given."""
 
     @property
     def bytes_written(self) -> int:

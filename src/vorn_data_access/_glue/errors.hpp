@@ -6,16 +6,27 @@
 
 #include <nanobind/nanobind.h>
 
+#include <cstring>
+
 #include "vorn_core/errors.hpp"
 
 namespace vorn::py {
 
 namespace nb = nanobind;
 
+// The message as text. Messages name paths, which need not be UTF-8: bytes
+// that are not are shown as escapes (\xff) rather than failing the raise.
+inline nb::object message_text(const char* message) {
+  PyObject* text = PyUnicode_DecodeUTF8(message, static_cast<Py_ssize_t>(std::strlen(message)),
+                                        "backslashreplace");
+  if (!text) throw nb::python_error();
+  return nb::steal(text);
+}
+
 inline void raise_package_error(const char* name, const char* message) {
   nb::object module = nb::module_::import_("vorn_data_access.exception");
   nb::object cls = module.attr(name);
-  PyErr_SetObject(cls.ptr(), nb::str(message).ptr());
+  PyErr_SetObject(cls.ptr(), message_text(message).ptr());
 }
 
 // Sets the Python error for an exception of the core; false when `p` holds
@@ -30,7 +41,7 @@ inline bool set_core_error(const std::exception_ptr& p) {
   } catch (const vorn::ClosedError& e) {
     raise_package_error("VornClosedError", e.what());
   } catch (const vorn::UsageError& e) {
-    PyErr_SetString(PyExc_ValueError, e.what());
+    PyErr_SetObject(PyExc_ValueError, message_text(e.what()).ptr());
   } catch (...) {
     return false;
   }

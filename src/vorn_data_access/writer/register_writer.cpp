@@ -61,13 +61,13 @@ void register_writer(nb::module_& m) {
             o.encoding.zstd_level = compression_level;
             o.encoding.chunk_points = chunk_points;
             auto core = std::make_unique<ContainerWriter>(fs_path(path), o);
-            new (self) VornWriter{std::move(core)};
+            new (self) VornWriter{std::move(core), nb::borrow(path)};
           },
           "path"_a, nb::kw_only(), "overwrite"_a = false,
           "converter_version"_a = nb::make_tuple(1, 0, 0), "compression_level"_a = 3,
           "chunk_points"_a = 512)
       .def_prop_ro(
-          "path", [](VornWriter& w) { return w.get().path(); }, "Destination path.")
+          "path", [](VornWriter& w) { return w.path; }, "Destination path, as given.")
       .def_prop_ro(
           "bytes_written", [](VornWriter& w) { return w.get().bytes_written(); },
           "Bytes written so far.")

@@ -16,6 +16,7 @@ namespace nb = nanobind;
 
 struct VornWriter {
   std::unique_ptr<ContainerWriter> core;
+  nb::object path;  // as given: str, bytes or os.PathLike
   ContainerWriter& get() const {
     if (!core) throw vorn::UsageError("the writer is closed");
     return *core;
