@@ -307,6 +307,11 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   const bool derive = f.spec.is_qual && f.spec.detector == DetectorType::kMs &&
                       f.spec.conditions == ConditionList::kDerive;
   SpectrumDescription d = in.description;
+  // A retention time that is not finite is no time; readers could neither
+  // order nor compare it. Unknown times are left out instead.
+  if (d.retention_time && !std::isfinite(*d.retention_time))
+    throw UsageError("retention time " + std::to_string(*d.retention_time) +
+                     " is not a finite number; leave it out (None) when it is unknown");
   if (f.spec.conditions == ConditionList::kExplicit) {
     if (!d.acquisition_condition_index ||
         *d.acquisition_condition_index >= f.spec.explicit_conditions.size())

@@ -16,7 +16,31 @@ nb::list read_spectrum_index_list(nb::handle reader, nb::handle position) {
                                   qual_name("VornSymbols"));
 }
 
+namespace {
+
+// Whether `value` is NaN: natively for floats (and their subclasses, such as
+// numpy.float64), else by the interpreter's `value != value`, which holds
+// for NaN alone. A value that cannot be compared with itself is left to the
+// search, whose arithmetic reports it.
+bool is_nan(nb::handle value) {
+  if (PyFloat_Check(value.ptr())) return std::isnan(PyFloat_AS_DOUBLE(value.ptr()));
+  if (PyLong_Check(value.ptr())) return false;
+  try {
+    return ne(value, value);
+  } catch (nb::python_error&) {
+    return false;
+  }
+}
+
+}  // namespace
+
 Py_ssize_t nearest_spectrum(nb::handle list, nb::handle retention_time) {
+  // No time is nearest to NaN; the search would find nothing and report an
+  // index error instead of the caller's mistake.
+  if (is_nan(retention_time)) {
+    PyErr_SetString(PyExc_ValueError, "retention_time is not a number (NaN)");
+    throw nb::python_error();
+  }
   // Plain floats are compared natively (the same IEEE arithmetic); at the
   // first retention time of another kind the search continues with the
   // interpreter's arithmetic from where it stands.
