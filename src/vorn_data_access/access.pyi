@@ -29,7 +29,7 @@ class VornFile:
     An open container file. Use it in a ``with`` block; it hands out the file's measurements.
     """
 
-    def __init__(self, file_path: object) -> None:
+    def __init__(self, file_path: object | None) -> None:
         """Opens the container file at `file_path` and reads its jump table."""
 
     def __enter__(self) -> object:
@@ -61,7 +61,7 @@ class VornFile:
     def get_measurement_count(self) -> object:
         """Number of measurements in the file."""
 
-    def get_measurement(self, index: object) -> object:
+    def get_measurement(self, index: object | None) -> object:
         """A new Measurement for the measurement at `index` (0 to count - 1)."""
 
 class Measurement:
@@ -136,25 +136,25 @@ class Measurement:
     def get_qual_analysis_count(self) -> int:
         """Number of analyses of this kind."""
 
-    def get_qual_analysis(self, index: object) -> object:
+    def get_qual_analysis(self, index: object | None) -> object:
         """A new analysis of this kind at `index` (0 to count - 1)."""
 
     def get_dad_analysis_count(self) -> int:
         """Number of analyses of this kind."""
 
-    def get_dad_analysis(self, index: object) -> object:
+    def get_dad_analysis(self, index: object | None) -> object:
         """A new analysis of this kind at `index` (0 to count - 1)."""
 
     def get_quan_analysis_count(self) -> int:
         """Number of analyses of this kind."""
 
-    def get_quan_analysis(self, index: object) -> object:
+    def get_quan_analysis(self, index: object | None) -> object:
         """A new analysis of this kind at `index` (0 to count - 1)."""
 
     def get_analog_analysis_count(self) -> int:
         """Number of analyses of this kind."""
 
-    def get_analog_analysis(self, index: object) -> object:
+    def get_analog_analysis(self, index: object | None) -> object:
         """A new analysis of this kind at `index` (0 to count - 1)."""
 
     def __str__(self) -> str: ...

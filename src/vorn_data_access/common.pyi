@@ -136,7 +136,7 @@ class SpectrumBasedChromatogramPoint:
 
     base_x: types.MemberDescriptorType = ...
 
-def chromatogram_to_arrays(points: object) -> tuple:
+def chromatogram_to_arrays(points: object | None) -> tuple:
     """
     Turns any list of chromatogram points into four numpy arrays: spectrum indexes (int64), retention times, intensities and base x (float64).
     """

@@ -163,7 +163,7 @@ class ZelConverter:
     @progress_report_callback.setter
     def progress_report_callback(self, progress_report_callback: object | None) -> None: ...
 
-    def convert(self, source_file_paths: object, destination_file_path: object, overwrite: object) -> object:
+    def convert(self, source_file_paths: object | None, destination_file_path: object | None, overwrite: object | None) -> object:
         """
         Starts converting the source files (a path or an iterable of paths) into the destination; returns a concurrent.futures.Future whose result is the converter's result text.
         """

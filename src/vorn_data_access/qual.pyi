@@ -27,7 +27,7 @@ from vorn_data_access.common import (
 class ProductIonScanCondition:
     """Product-ion scan: a fixed precursor m/z, Q3 scanned over a range."""
 
-    def __init__(self, triple_q_scan_condition: object) -> None:
+    def __init__(self, triple_q_scan_condition: object | None) -> None:
         """Built from a TripleQScanCondition record."""
 
     @property
@@ -49,7 +49,7 @@ class ProductIonScanCondition:
 class PrecursorIonScanCondition:
     """Precursor-ion scan: a fixed product m/z, Q1 scanned over a range."""
 
-    def __init__(self, triple_q_scan_condition: object) -> None:
+    def __init__(self, triple_q_scan_condition: object | None) -> None:
         """Built from a TripleQScanCondition record."""
 
     @property
@@ -73,7 +73,7 @@ class NeutralLossScanCondition:
     Neutral-loss scan: Q1 and Q3 scanned with a fixed mass difference (the loss).
     """
 
-    def __init__(self, triple_q_scan_condition: object) -> None:
+    def __init__(self, triple_q_scan_condition: object | None) -> None:
         """Built from a TripleQScanCondition record."""
 
     @property
@@ -101,7 +101,7 @@ class NeutralGainScanCondition:
     Neutral-gain scan: Q1 and Q3 scanned with a fixed mass difference (the gain).
     """
 
-    def __init__(self, triple_q_scan_condition: object) -> None:
+    def __init__(self, triple_q_scan_condition: object | None) -> None:
         """Built from a TripleQScanCondition record."""
 
     @property

@@ -16,7 +16,7 @@ class VornWriter:
     Writes a container file. Spectra stream to disk as they are added; the file appears under its name only when finished (leaving a ``with`` block normally finishes it, an exception abandons it). An existing file is refused unless ``overwrite`` is true.
     """
 
-    def __init__(self, path: object, *, overwrite: bool = False, converter_version: object = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None: ...
+    def __init__(self, path: object | None, *, overwrite: object | None = False, converter_version: object | None = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None: ...
 
     @property
     def path(self) -> object:
@@ -59,7 +59,7 @@ class MeasurementWriter:
         Adds a mass-spectrometry (qual) function. `conditions`: 'derive' works out and stores the distinct acquisition conditions; None stores none (readers derive them); a list of dicts stores that list, and every spectrum names its entry with acquisition_condition_index.
         """
 
-    def add_dad_function(self, wavelengths: object | None = None, *, wavelengths_f32: bool = False, supplemental_properties: object | None = None) -> object:
+    def add_dad_function(self, wavelengths: object | None = None, *, wavelengths_f32: object | None = False, supplemental_properties: object | None = None) -> object:
         """
         Adds a diode-array function. With `wavelengths`, each spectrum stores only its absorbances, one per wavelength.
         """

@@ -133,10 +133,10 @@ void register_measurement(nb::module_& m) {
         read_functions(*x, measurement_index.attr("_MeasurementIndex__reader"));
         return o;
       },
-      nb::arg("cls"), "measurement_index"_a, "index"_a);
+      nb::arg("cls"), "measurement_index"_a.none(), "index"_a.none());
   cls.def(
       "_Measurement__read", [](Measurement& x, nb::handle reader) { read_functions(x, reader); },
-      "reader"_a);
+      "reader"_a.none());
   cls.def_prop_ro(
       "index", [](Measurement& x) { return x.slots[Measurement::kIndex]; },
       "Position of the measurement in its file.");
@@ -165,8 +165,10 @@ void register_measurement(nb::module_& m) {
         "Number of analyses of this kind.");
     cls.def(
         get_name.c_str(),
-        [&k](Measurement& x, nb::handle index) { return analysis(x, k.list, index, k.cls, k.factory); },
-        "index"_a, "A new analysis of this kind at `index` (0 to count - 1).");
+        [&k](Measurement& x, nb::handle index) {
+          return analysis(x, k.list, index, k.cls, k.factory);
+        },
+        "index"_a.none(), "A new analysis of this kind at `index` (0 to count - 1).");
   }
   cls.def("__str__", &measurement_text).def("__repr__", &measurement_text);
 }

@@ -69,12 +69,11 @@ void register_vorn_file(nb::module_& m) {
            f->slots[VornFile::kReader] = reader;
            f->slots[VornFile::kJumpTable] = jump_table;
          },
-         "file_path"_a, "Opens the container file at `file_path` and reads its jump table.")
+         "file_path"_a.none(), "Opens the container file at `file_path` and reads its jump table.")
       .def(
           "__enter__", [](nb::handle self) { return nb::borrow(self); }, "Returns the file itself.")
       .def(
-          "__exit__",
-          [](VornFile& f, nb::handle, nb::handle, nb::handle) { close_file(f); },
+          "__exit__", [](VornFile& f, nb::handle, nb::handle, nb::handle) { close_file(f); },
           "ex_type"_a.none(), "ex_value"_a.none(), "trace"_a.none(),
           "Closes the file; an exception raised in the block propagates.")
       .def(
@@ -106,7 +105,9 @@ void register_vorn_file(nb::module_& m) {
           "The version of the program that wrote the file, as text.")
       .def(
           "get_measurement_count",
-          [](VornFile& f) { return f.slots[VornFile::kJumpTable].attr("_JumpTable__num_measurements"); },
+          [](VornFile& f) {
+            return f.slots[VornFile::kJumpTable].attr("_JumpTable__num_measurements");
+          },
           "Number of measurements in the file.")
       .def(
           "get_measurement",
@@ -117,7 +118,7 @@ void register_vorn_file(nb::module_& m) {
             nb::object mi = jt.attr("_JumpTable__measurement_index_list")[index];
             return access_name("Measurement").attr("_Measurement__create_instance")(mi, index);
           },
-          "index"_a, "A new Measurement for the measurement at `index` (0 to count - 1).");
+          "index"_a.none(), "A new Measurement for the measurement at `index` (0 to count - 1).");
 }
 
 }  // namespace vorn::py

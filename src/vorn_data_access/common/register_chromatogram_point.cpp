@@ -146,7 +146,7 @@ void register_chromatogram_point(nb::module_& m) {
   if (!type) throw nb::python_error();
   g_point_type = reinterpret_cast<PyTypeObject*>(type);
   m.attr("SpectrumBasedChromatogramPoint") = nb::steal(type);
-  m.def("chromatogram_to_arrays", &chromatogram_to_arrays, "points"_a,
+  m.def("chromatogram_to_arrays", &chromatogram_to_arrays, "points"_a.none(),
         "Turns any list of chromatogram points into four numpy arrays: spectrum indexes "
         "(int64), retention times, intensities and base x (float64).");
 }

@@ -116,15 +116,18 @@ void register_zel_converter(nb::module_& m) {
       },
       nb::for_setter(nb::arg("progress_report_callback").none()),
       "Called with each progress number (a float), in the conversion's thread.");
-  cls.def("convert", &convert, "source_file_paths"_a, "destination_file_path"_a, "overwrite"_a,
+  cls.def("convert", &convert, "source_file_paths"_a.none(), "destination_file_path"_a.none(),
+          "overwrite"_a.none(),
           "Starts converting the source files (a path or an iterable of paths) into the "
           "destination; returns a concurrent.futures.Future whose result is the converter's "
           "result text.");
   cls.def("cancel", &cancel_run, "Stops the running conversion; its future raises "
                                  "ZelConverterException('Cancelled.'). Does not wait.");
-  cls.def("_ZelConverter__add_option_string", &add_option_string, "arrays"_a, "overwrite"_a);
-  cls.def("_ZelConverter__convert", &start, "args"_a, "dest_path"_a);
-  cls.def("_ZelConverter__execute", &execute_run, "cmd_and_params"_a, "dest_file_path"_a);
+  cls.def("_ZelConverter__add_option_string", &add_option_string, "arrays"_a.none(),
+          "overwrite"_a.none());
+  cls.def("_ZelConverter__convert", &start, "args"_a.none(), "dest_path"_a.none());
+  cls.def("_ZelConverter__execute", &execute_run, "cmd_and_params"_a.none(),
+          "dest_file_path"_a.none());
 
   nb::handle c = cls;
   c.attr("_ZelConverter__executor") = nb::none();

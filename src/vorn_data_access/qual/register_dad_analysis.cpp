@@ -259,7 +259,7 @@ void register_dad_analysis(nb::module_& m) {
             read_spectrum_index_list(a->reader, function_index.attr("_FunctionIndex__position"));
         return o;
       },
-      nb::arg("cls"), "function_index"_a, "index"_a);
+      nb::arg("cls"), "function_index"_a.none(), "index"_a.none());
   cls.def_prop_ro("_DADAnalysis__spectrum_index_list",
                   [](DADAnalysis& a) { return a.spectrum_index_list; });
   cls.def_prop_ro("_DADAnalysis__function_index", [](DADAnalysis& a) { return a.function_index; });

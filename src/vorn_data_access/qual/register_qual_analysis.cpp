@@ -148,7 +148,7 @@ void register_qual_analysis(nb::module_& m) {
         read_analysis(*a);
         return o;
       },
-      nb::arg("cls"), "function_index"_a, "index"_a);
+      nb::arg("cls"), "function_index"_a.none(), "index"_a.none());
   cls.def("_QualAnalysis__read", &read_analysis);
   cls.def_prop_ro("_QualAnalysis__spectrum_index_list",
                   [](QualAnalysis& a) { return a.spectrum_index_list; });

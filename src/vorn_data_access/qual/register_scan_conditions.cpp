@@ -54,7 +54,7 @@ void bind_scan_class(nb::module_& m) {
         new (self) T();
         self->f = std::move(values);
       },
-      "triple_q_scan_condition"_a, "Built from a TripleQScanCondition record.");
+      "triple_q_scan_condition"_a.none(), "Built from a TripleQScanCondition record.");
   for (int i = 0; i < c.fields; ++i)
     cls.def_prop_ro(c.properties[i], [i](const T& t) { return t.f[i]; }, "Stored unchanged.");
   cls.def("__eq__", [](const T& a, nb::handle other) {

@@ -42,7 +42,7 @@ void register_spectra(nb::module_& m) {
       [](nb::handle cls, nb::object spectrum_index, nb::object index) {
         return make_instance<Spectrum>(cls, spectrum_index, index, nb::none());
       },
-      nb::arg("cls"), "spectrum_index"_a, "index"_a);
+      nb::arg("cls"), "spectrum_index"_a.none(), "index"_a.none());
   spectrum.def_prop_ro("index", [](Spectrum& s) { return s.index; }, "Position in the analysis.");
   struct Property {
     const char* name;
@@ -88,7 +88,7 @@ void register_spectra(nb::module_& m) {
       [](nb::handle cls, nb::object spectrum_index, nb::object index, nb::object wavelength_arr) {
         return make_instance<DADSpectrum>(cls, spectrum_index, index, wavelength_arr, nb::none());
       },
-      nb::arg("cls"), "spectrum_index"_a, "index"_a, "wavelength_arr"_a.none());
+      nb::arg("cls"), "spectrum_index"_a.none(), "index"_a.none(), "wavelength_arr"_a.none());
   dad.def_prop_ro("index", [](DADSpectrum& s) { return s.index; }, "Position in the analysis.");
   dad.def_prop_ro(
       "retention_time",

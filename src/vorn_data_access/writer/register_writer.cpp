@@ -48,10 +48,10 @@ void register_writer(nb::module_& m) {
       "abandons it). An existing file is refused unless ``overwrite`` is true.")
       .def(
           "__init__",
-          [](VornWriter* self, nb::handle path, bool overwrite, nb::handle converter_version,
+          [](VornWriter* self, nb::handle path, nb::handle overwrite, nb::handle converter_version,
              int compression_level, uint32_t chunk_points) {
             WriterOptions o;
-            o.overwrite = overwrite;
+            o.overwrite = truth(overwrite);
             nb::tuple v = nb::tuple(nb::module_::import_("builtins").attr("tuple")(converter_version));
             if (v.size() != 3) throw nb::value_error("converter_version needs three numbers");
             for (size_t i = 0; i < 3; ++i) o.converter_version[i] = version_part(v[i]);
@@ -63,8 +63,8 @@ void register_writer(nb::module_& m) {
             auto core = std::make_unique<ContainerWriter>(fs_path(path), o);
             new (self) VornWriter{std::move(core), nb::borrow(path)};
           },
-          "path"_a, nb::kw_only(), "overwrite"_a = false,
-          "converter_version"_a = nb::make_tuple(1, 0, 0), "compression_level"_a = 3,
+          "path"_a.none(), nb::kw_only(), "overwrite"_a.none() = false,
+          "converter_version"_a.none() = nb::make_tuple(1, 0, 0), "compression_level"_a = 3,
           "chunk_points"_a = 512)
       .def_prop_ro(
           "path", [](VornWriter& w) { return w.path; }, "Destination path, as given.")
@@ -107,10 +107,12 @@ void register_writer(nb::module_& m) {
           nb::kw_only(), "hash"_a.none() = nb::none(), "sample_name"_a.none() = nb::none(),
           "sample_id"_a.none() = nb::none(), "acquisition_method_file_name"_a.none() = nb::none(),
           "dilution_factor"_a.none() = nb::none(), "injection_volume"_a.none() = nb::none(),
-          "original_file_path"_a.none() = nb::none(), "instrument_product_name"_a.none() = nb::none(),
+          "original_file_path"_a.none() = nb::none(),
+          "instrument_product_name"_a.none() = nb::none(),
           "measurement_user_name"_a.none() = nb::none(), "plate_code"_a.none() = nb::none(),
           "well_code"_a.none() = nb::none(), "measurement_date_time"_a.none() = nb::none(),
-          "instrument_manufacturer"_a.none() = nb::none(), "source_file_definition"_a.none() = nb::none(),
+          "instrument_manufacturer"_a.none() = nb::none(),
+          "source_file_definition"_a.none() = nb::none(),
           "supplemental_properties"_a.none() = nb::dict(),
           "Adds a measurement with its metadata (all keyword arguments, None for absent).")
       .def(
@@ -151,18 +153,22 @@ void register_writer(nb::module_& m) {
               spec.conditions = ConditionList::kDerive;
             } else {
               spec.conditions = ConditionList::kExplicit;
-              for (nb::handle c : conditions) spec.explicit_conditions.push_back(condition_from_dict(c));
+              for (nb::handle c : conditions)
+                spec.explicit_conditions.push_back(condition_from_dict(c));
             }
             return function_writer(mw, std::move(spec), FunctionKind::kMs);
           },
-          nb::kw_only(), "conditions"_a.none() = "derive", "supplemental_properties"_a.none() = nb::none(),
+          nb::kw_only(), "conditions"_a.none() = "derive",
+          "supplemental_properties"_a.none() = nb::none(),
           "Adds a mass-spectrometry (qual) function. `conditions`: 'derive' works out and stores "
           "the distinct acquisition conditions; None stores none (readers derive them); a list of "
           "dicts stores that list, and every spectrum names its entry with "
           "acquisition_condition_index.")
       .def(
           "add_dad_function",
-          [](MeasurementWriter& mw, nb::handle wavelengths, bool f32, nb::handle supplemental_properties) {
+          [](MeasurementWriter& mw, nb::handle wavelengths, nb::handle wavelengths_f32,
+             nb::handle supplemental_properties) {
+            const bool f32 = truth(wavelengths_f32);
             FunctionSpec spec;
             spec.detector = DetectorType::kDiodeArray;
             spec.supplemental_properties = properties_from_python(supplemental_properties);
@@ -174,7 +180,7 @@ void register_writer(nb::module_& m) {
             }
             return function_writer(mw, std::move(spec), FunctionKind::kDad);
           },
-          "wavelengths"_a.none() = nb::none(), nb::kw_only(), "wavelengths_f32"_a = false,
+          "wavelengths"_a.none() = nb::none(), nb::kw_only(), "wavelengths_f32"_a.none() = false,
           "supplemental_properties"_a.none() = nb::none(),
           "Adds a diode-array function. With `wavelengths`, each spectrum stores only its "
           "absorbances, one per wavelength.")
@@ -201,7 +207,9 @@ void register_writer(nb::module_& m) {
           "Adds an analog-detector function; each added 'spectrum' is one trace.")
       .def(
           "finish",
-          [](MeasurementWriter& mw) { nb::cast<VornWriter&>(mw.writer).get().finish_measurement(mw.id); },
+          [](MeasurementWriter& mw) {
+            nb::cast<VornWriter&>(mw.writer).get().finish_measurement(mw.id);
+          },
           "Writes this measurement's index blocks; it takes no more functions or spectra.");
 }
 

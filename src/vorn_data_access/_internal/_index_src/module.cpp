@@ -78,7 +78,7 @@ NB_MODULE(_index, m) {
   auto jump_table = bind_record<JumpTableRecord>(
       m, "The file's top index: format and converter versions and the measurements.");
   def_classmethod(jump_table, "_JumpTable__create_instance", &read_jump_table, nb::arg("cls"),
-                  "reader"_a);
+                  "reader"_a.none());
 
   bind_record<MeasurementIndexRecord>(
       m, "Where a measurement's function index block is, and its description.");
@@ -97,7 +97,7 @@ NB_MODULE(_index, m) {
         r->slots[FunctionIndexRecord::kDescription] = desc;
         return o;
       },
-      nb::arg("cls"), "reader"_a, "position"_a);
+      nb::arg("cls"), "reader"_a.none(), "position"_a.none());
 
   register_spectrum_index(m);
 }

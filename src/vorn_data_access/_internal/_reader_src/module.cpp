@@ -25,15 +25,15 @@ NB_MODULE(_reader, m) {
   register_reader(m);
   auto xic_info = bind_record<XicInfoRecord>(m, "One extraction range and the points a read found in it.");
   def_classmethod(
-          xic_info, "_XicInfo__create_instance",
-          [](nb::handle cls, nb::object value_range) {
-            nb::object o = make_instance<XicInfoRecord>(cls);
-            auto* r = nb::inst_ptr<XicInfoRecord>(o);
-            r->slots[XicInfoRecord::kRange] = std::move(value_range);
-            r->slots[XicInfoRecord::kSpectrumPoint] = nb::list();
-            r->slots[XicInfoRecord::kIsBreakToRead] = nb::bool_(false);
-            r->slots[XicInfoRecord::kXic] = nb::list();
-            return o;
-          },
-          nb::arg("cls"), "value_range"_a);
+      xic_info, "_XicInfo__create_instance",
+      [](nb::handle cls, nb::object value_range) {
+        nb::object o = make_instance<XicInfoRecord>(cls);
+        auto* r = nb::inst_ptr<XicInfoRecord>(o);
+        r->slots[XicInfoRecord::kRange] = std::move(value_range);
+        r->slots[XicInfoRecord::kSpectrumPoint] = nb::list();
+        r->slots[XicInfoRecord::kIsBreakToRead] = nb::bool_(false);
+        r->slots[XicInfoRecord::kXic] = nb::list();
+        return o;
+      },
+      nb::arg("cls"), "value_range"_a.none());
 }

@@ -31,6 +31,7 @@ nb::object point_list(SpectrumPoints&& p) {
 // numbers (as float64).
 FloatArray wavelengths_of(nb::handle arr) {
   if (const WavelengthArray* a = exact<WavelengthArray>(arr)) return a->values;
+  if (arr.is_none()) return FloatArray(std::vector<double>{});  // a function without wavelengths
   std::vector<double> w;
   for (nb::handle v : arr) w.push_back(number(v));
   return FloatArray(std::move(w));
@@ -74,7 +75,7 @@ void register_reader(nb::module_& m) {
         nb::object stream = make_instance<VdpStream>(core);
         return make_instance<R>(c, core, stream);
       },
-      nb::arg("cls"), "file_path"_a);
+      nb::arg("cls"), "file_path"_a.none());
   cls.def(nb::init<>())
       .def_prop_rw(
           "_VdpFileReader__stream",
@@ -119,7 +120,7 @@ void register_reader(nb::module_& m) {
           [](R& r, nb::handle wavelength_arr) {
             return point_list(dad_points(r.get().read_spectrum(), wavelengths_of(wavelength_arr)));
           },
-          "wavelength_arr"_a)
+          "wavelength_arr"_a.none())
       .def(
           "_VdpFileReader__read_spectrum_for_multiple_xic",
           [](R& r, nb::handle xic_infos) {
@@ -130,7 +131,7 @@ void register_reader(nb::module_& m) {
               throw FormatError("spectrum stores no x values; read it with its wavelengths", 0);
             fill_xic_targets(targets, p.x, p.intensity);
           },
-          "xic_infos"_a)
+          "xic_infos"_a.none())
       .def(
           "_VdpFileReader__read_dad_spectrum_for_multiple_xic",
           [](R& r, nb::handle xic_infos, nb::handle wavelength_arr) {
@@ -138,7 +139,7 @@ void register_reader(nb::module_& m) {
             SpectrumPoints p = dad_points(r.get().read_spectrum(), wavelengths_of(wavelength_arr));
             fill_xic_targets(targets, p.x, p.intensity);
           },
-          "xic_infos"_a, "wavelength_arr"_a);
+          "xic_infos"_a.none(), "wavelength_arr"_a.none());
 }
 
 }  // namespace vorn::py
