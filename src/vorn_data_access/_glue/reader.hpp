@@ -30,6 +30,11 @@ struct VdpFileReader {
   }
 };
 
+template <typename F>
+void visit_objects(VdpFileReader& r, F&& f) {
+  f(r.stream);
+}
+
 // Decodes the spectrum data block at the cursor (the reader's shared one or a
 // private FileCursor). A block without x values is an absorbance spectrum,
 // which needs its function's wavelengths: refused here.

@@ -63,6 +63,50 @@ struct DADAnalysis {
   nb::object function_index, index, reader, spectrum_index_list;
 };
 
+// The Python objects each type holds, for the garbage collector (gc.hpp).
+template <size_t N, typename F>
+void visit_objects(Fields<N>& x, F&& f) {
+  for (nb::object& o : x.f) f(o);
+}
+template <typename F>
+void visit_objects(AcquisitionCondition& x, F&& f) {
+  for (nb::object& o : x.f) f(o);
+}
+template <typename F>
+void visit_objects(ChromatogramFilterOption& x, F&& f) {
+  f(x.acquisition_condition);
+  f(x.extract_mz_range);
+  f(x.retention_time_range);
+}
+template <typename F>
+void visit_objects(Spectrum& x, F&& f) {
+  f(x.spectrum_index);
+  f(x.index);
+  f(x.points);
+}
+template <typename F>
+void visit_objects(DADSpectrum& x, F&& f) {
+  f(x.spectrum_index);
+  f(x.index);
+  f(x.wavelength_arr);
+  f(x.points);
+}
+template <typename F>
+void visit_objects(QualAnalysis& x, F&& f) {
+  f(x.function_index);
+  f(x.index);
+  f(x.reader);
+  f(x.spectrum_index_list);
+  f(x.unique_conditions);
+}
+template <typename F>
+void visit_objects(DADAnalysis& x, F&& f) {
+  f(x.function_index);
+  f(x.index);
+  f(x.reader);
+  f(x.spectrum_index_list);
+}
+
 // Builds an AcquisitionCondition from a stored condition record or a spectrum
 // description.
 nb::object make_acquisition_condition(nb::handle argument);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../_glue/convert.hpp"
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/records.hpp"
 #include "../_glue/spectrum_records.hpp"
@@ -167,7 +168,8 @@ void register_acquisition_condition(nb::module_& m) {
   nb::class_<AC> cls(m, "AcquisitionCondition",
                      "How a mass spectrum was acquired: MS level, polarity, collision energy, "
                      "precursor, mass range, original spectrum type and further (scan mode, "
-                     "vendor) conditions. Compared and hashed by value.");
+                     "vendor) conditions. Compared and hashed by value.",
+                     nb::type_slots(gc_slots<AC>()));
   cls.def(
       "__init__",
       [](AC* self, nb::handle argument) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/point_list.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
@@ -241,12 +242,11 @@ nb::str analysis_text(DADAnalysis& a) {
 }  // namespace
 
 void register_dad_analysis(nb::module_& m) {
-  static PyType_Slot refuse[] = {{Py_tp_new, reinterpret_cast<void*>(refuse_new)}, {0, nullptr}};
   nb::class_<DADAnalysis> cls(
       m, "DADAnalysis",
       "One diode-array analysis: absorbance spectra over a common wavelength array, the "
       "chromatogram of a wavelength window and the max plot.",
-      nb::type_slots(refuse));
+      nb::type_slots(gc_slots<DADAnalysis, true>()));
   def_classmethod(
       cls, "_DADAnalysis__create_instance",
       [](nb::handle c, nb::object function_index, nb::object index) {

@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/records.hpp"
 #include "analysis_read.hpp"
@@ -131,12 +132,11 @@ nb::str analysis_text(QualAnalysis& a) {
 }  // namespace
 
 void register_qual_analysis(nb::module_& m) {
-  static PyType_Slot refuse[] = {{Py_tp_new, reinterpret_cast<void*>(refuse_new)}, {0, nullptr}};
   nb::class_<QualAnalysis> cls(
       m, "QualAnalysis",
       "One mass-spectrometry analysis (acquisition function): its spectra, their acquisition "
       "conditions and chromatograms (TIC, BPC, XIC).",
-      nb::type_slots(refuse));
+      nb::type_slots(gc_slots<QualAnalysis, true>()));
   def_classmethod(
       cls, "_QualAnalysis__create_instance",
       [](nb::handle c, nb::object function_index, nb::object index) {

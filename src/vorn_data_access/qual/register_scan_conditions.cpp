@@ -1,5 +1,6 @@
 #include <nanobind/nanobind.h>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "qual.hpp"
 
@@ -43,7 +44,7 @@ template <int K>
 void bind_scan_class(nb::module_& m) {
   using T = ScanCondition<K>;
   static constexpr const ScanClass& c = kClasses[K];
-  nb::class_<T> cls(m, c.name, c.doc);
+  nb::class_<T> cls(m, c.name, c.doc, nb::type_slots(gc_slots<T>()));
   cls.def(
       "__init__",
       [](T* self, nb::handle record) {

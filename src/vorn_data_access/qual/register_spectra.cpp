@@ -1,5 +1,6 @@
 #include <nanobind/nanobind.h>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/point_list.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
@@ -29,14 +30,13 @@ nb::str spectrum_text(nb::handle self) {
 }  // namespace
 
 void register_spectra(nb::module_& m) {
-  static PyType_Slot refuse[] = {{Py_tp_new, reinterpret_cast<void*>(refuse_new)}, {0, nullptr}};
   using R = SpectrumField;
 
   nb::class_<Spectrum> spectrum(
       m, "Spectrum",
       "One mass spectrum of a QualAnalysis. Its metadata read through to the spectrum's "
       "description; its points are read on first request and kept.",
-      nb::type_slots(refuse));
+      nb::type_slots(gc_slots<Spectrum, true>()));
   def_classmethod(
       spectrum, "_Spectrum__create_instance",
       [](nb::handle cls, nb::object spectrum_index, nb::object index) {
@@ -82,7 +82,7 @@ void register_spectra(nb::module_& m) {
       m, "DADSpectrum",
       "One absorbance spectrum of a DADAnalysis; x is the wavelength. Points are read on first "
       "request and kept.",
-      nb::type_slots(refuse));
+      nb::type_slots(gc_slots<DADSpectrum, true>()));
   def_classmethod(
       dad, "_DADSpectrum__create_instance",
       [](nb::handle cls, nb::object spectrum_index, nb::object index, nb::object wavelength_arr) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "qual.hpp"
 
@@ -93,7 +94,7 @@ template <int K>
 void bind_vendor_class(nb::module_& m) {
   using T = VendorConditionValue<K>;
   static constexpr const VendorClass& c = kClasses[K];
-  nb::class_<T> cls(m, c.name, c.doc);
+  nb::class_<T> cls(m, c.name, c.doc, nb::type_slots(gc_slots<T>()));
   cls.def(
       "__init__",
       [](T* self, nb::handle argument) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "writer.hpp"
 #include "writer_convert.hpp"
@@ -65,7 +66,8 @@ std::optional<std::vector<int64_t>> int_list(nb::handle h) {
 
 void register_function_writer(nb::module_& m) {
   nb::object auto_value = m.attr("AUTO");
-  nb::class_<FunctionWriter>(m, "FunctionWriter", "Adds spectra (or traces) to one function.")
+  nb::class_<FunctionWriter>(m, "FunctionWriter", "Adds spectra (or traces) to one function.",
+                             nb::type_slots(gc_slots<FunctionWriter>()))
       .def_ro("index", &FunctionWriter::id, "Position of the function in the file.")
       .def(
           "add_spectrum",
@@ -146,11 +148,12 @@ void register_function_writer(nb::module_& m) {
           "cone_voltage"_a.none() = nb::none(), "mass_range"_a.none() = nb::none(),
           "precursor_range"_a.none() = nb::none(), "precursor_value"_a.none() = nb::none(),
           "precursor_index"_a.none() = nb::none(), "product_indices"_a.none() = nb::none(),
-          "spectrum_type"_a.none() = nb::none(), "is_profile_spectrum_measured"_a.none() = nb::none(),
+          "spectrum_type"_a.none() = nb::none(),
+          "is_profile_spectrum_measured"_a.none() = nb::none(),
           "current_total_ion"_a.none() = auto_value, "base_peak_mz"_a.none() = auto_value,
-          "base_peak_intensity"_a.none() = auto_value, "supplemental_properties"_a.none() = auto_value,
-          "profile"_a.none() = nb::none(), "vendor_condition"_a.none() = nb::none(),
-          "triple_q_scan_condition"_a.none() = nb::none(),
+          "base_peak_intensity"_a.none() = auto_value,
+          "supplemental_properties"_a.none() = auto_value, "profile"_a.none() = nb::none(),
+          "vendor_condition"_a.none() = nb::none(), "triple_q_scan_condition"_a.none() = nb::none(),
           "Appends a spectrum and returns its index. `x` (ascending) and `intensity` are "
           "float32 or float64 arrays, stored at that precision; `x` is None for a diode-array "
           "function with wavelengths. Description fields are keywords, None for absent; the total "

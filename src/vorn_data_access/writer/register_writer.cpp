@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "writer.hpp"
 #include "writer_convert.hpp"
@@ -45,7 +46,8 @@ void register_writer(nb::module_& m) {
       m, "VornWriter",
       "Writes a container file. Spectra stream to disk as they are added; the file appears under "
       "its name only when finished (leaving a ``with`` block normally finishes it, an exception "
-      "abandons it). An existing file is refused unless ``overwrite`` is true.")
+      "abandons it). An existing file is refused unless ``overwrite`` is true.",
+      nb::type_slots(gc_slots<VornWriter>()))
       .def(
           "__init__",
           [](VornWriter* self, nb::handle path, nb::handle overwrite, nb::handle converter_version,
@@ -138,7 +140,8 @@ void register_writer(nb::module_& m) {
           "ex_type"_a.none(), "ex_value"_a.none(), "trace"_a.none());
 
   nb::class_<MeasurementWriter>(m, "MeasurementWriter",
-                                "Adds functions to one measurement of a VornWriter.")
+                                "Adds functions to one measurement of a VornWriter.",
+                                nb::type_slots(gc_slots<MeasurementWriter>()))
       .def_ro("index", &MeasurementWriter::id, "Position of the measurement in the file.")
       .def(
           "add_ms_function",

@@ -37,6 +37,20 @@ struct FunctionWriter {
   std::optional<std::vector<double>> wavelengths;
 };
 
+// The Python objects each writer object holds, for the garbage collector.
+template <typename F>
+void visit_objects(VornWriter& w, F&& f) {
+  f(w.path);
+}
+template <typename F>
+void visit_objects(MeasurementWriter& w, F&& f) {
+  f(w.writer);
+}
+template <typename F>
+void visit_objects(FunctionWriter& w, F&& f) {
+  f(w.writer);
+}
+
 void register_writer(nb::module_& m);
 void register_function_writer(nb::module_& m);
 

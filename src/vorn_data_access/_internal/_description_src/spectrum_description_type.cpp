@@ -10,10 +10,26 @@ namespace {
 
 using D = SpectrumDescriptionObject;
 
-void dealloc(PyObject* self) {
+// Fields may hold anything a caller assigns, so descriptions take part in
+// cyclic garbage collection.
+int traverse(PyObject* self, visitproc visit, void* arg) {
   auto* d = reinterpret_cast<D*>(self);
-  Py_XDECREF(d->table);
-  for (PyObject* s : d->slots) Py_XDECREF(s);
+  Py_VISIT(Py_TYPE(self));
+  Py_VISIT(d->table);
+  for (PyObject* s : d->slots) Py_VISIT(s);
+  return 0;
+}
+
+int clear(PyObject* self) {
+  auto* d = reinterpret_cast<D*>(self);
+  Py_CLEAR(d->table);
+  for (PyObject*& s : d->slots) Py_CLEAR(s);
+  return 0;
+}
+
+void dealloc(PyObject* self) {
+  PyObject_GC_UnTrack(self);
+  clear(self);
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -49,13 +65,16 @@ void register_spectrum_description(nb::module_& m) {
   static PyType_Slot slots[] = {
       {Py_tp_new, reinterpret_cast<void*>(new_empty_record)},
       {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+      {Py_tp_traverse, reinterpret_cast<void*>(traverse)},
+      {Py_tp_clear, reinterpret_cast<void*>(clear)},
       {Py_tp_getset, fields.finish()},
       {Py_tp_doc, const_cast<char*>("Description of one spectrum. Fields are private, reached by "
                                     "their mangled names; a record built with no arguments has "
                                     "every field None.")},
       {0, nullptr}};
   static PyType_Spec spec = {"vorn_data_access._internal._description.InternalSpectrumDescription",
-                             sizeof(D), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+                             sizeof(D), 0,
+                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC, slots};
   PyObject* type = PyType_FromSpec(&spec);
   if (!type) throw nb::python_error();
   m.attr("InternalSpectrumDescription") = nb::steal(type);

@@ -15,12 +15,30 @@ using S = SpectrumIndexObject;
 enum Field { kReader, kPosition, kProfilePosition, kDescription };
 constexpr const char* kNames[] = {"reader", "position", "profile_position", "spectrum_description"};
 
-void dealloc(PyObject* self) {
+// Fields may hold anything a caller assigns (a reader of their own, a
+// description subclass), so records take part in cyclic garbage collection.
+int traverse(PyObject* self, visitproc visit, void* arg) {
   auto* r = reinterpret_cast<S*>(self);
-  Py_XDECREF(r->reader);
-  Py_XDECREF(r->description);
-  Py_XDECREF(r->position);
-  Py_XDECREF(r->profile_position);
+  Py_VISIT(Py_TYPE(self));
+  Py_VISIT(r->reader);
+  Py_VISIT(r->description);
+  Py_VISIT(r->position);
+  Py_VISIT(r->profile_position);
+  return 0;
+}
+
+int clear(PyObject* self) {
+  auto* r = reinterpret_cast<S*>(self);
+  Py_CLEAR(r->reader);
+  Py_CLEAR(r->description);
+  Py_CLEAR(r->position);
+  Py_CLEAR(r->profile_position);
+  return 0;
+}
+
+void dealloc(PyObject* self) {
+  PyObject_GC_UnTrack(self);
+  clear(self);
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -106,6 +124,8 @@ void register_spectrum_index(nb::module_& m) {
   static PyType_Slot slots[] = {
       {Py_tp_new, reinterpret_cast<void*>(new_empty_record)},
       {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+      {Py_tp_traverse, reinterpret_cast<void*>(traverse)},
+      {Py_tp_clear, reinterpret_cast<void*>(clear)},
       {Py_tp_getset, fields.finish()},
       {Py_tp_methods, methods},
       {Py_tp_doc, const_cast<char*>("Where a spectrum's data (and profile data) is, and its "
@@ -113,7 +133,7 @@ void register_spectrum_index(nb::module_& m) {
                                     "field None and profile position 0.")},
       {0, nullptr}};
   static PyType_Spec spec = {"vorn_data_access._internal._index.SpectrumIndex", sizeof(S), 0,
-                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC, slots};
   PyObject* type = PyType_FromSpec(&spec);
   if (!type) throw nb::python_error();
   m.attr("SpectrumIndex") = nb::steal(type);

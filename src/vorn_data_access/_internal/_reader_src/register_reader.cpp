@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../../_glue/arrays.hpp"
+#include "../../_glue/gc.hpp"
 #include "../../_glue/point_list.hpp"
 #include "../../_glue/python.hpp"
 #include "../../_glue/reader.hpp"
@@ -67,7 +68,8 @@ void register_reader(nb::module_& m) {
   nb::class_<R> cls(
       m, "VdpFileReader",
       "Reads one container file: a memory map with one cursor, shared by every object "
-      "made from the file. Members are private, reached by their mangled names.");
+      "made from the file. Members are private, reached by their mangled names.",
+      nb::type_slots(gc_slots<R>()));
   def_classmethod(
       cls, "_VdpFileReader__create_instance",
       [](nb::handle c, nb::handle file_path) {

@@ -1,0 +1,45 @@
+// Taking part in cyclic garbage collection. A bound type whose C++ part holds
+// Python objects names them in an overload `visit_objects(T&, f)`, found by
+// argument-dependent lookup; these slots then let the collector see and break
+// cycles through them (a user's subclass or override can close any cycle).
+#pragma once
+
+#include <nanobind/nanobind.h>
+
+#include "python.hpp"
+
+namespace vorn::py {
+
+namespace nb = nanobind;
+
+template <typename T>
+int traverse_objects(PyObject* self, visitproc visit, void* arg) {
+  Py_VISIT(Py_TYPE(self));
+  if (!nb::inst_ready(self)) return 0;
+  int result = 0;
+  visit_objects(*nb::inst_ptr<T>(self), [&](nb::object& o) {
+    if (result == 0 && o.is_valid()) result = visit(o.ptr(), arg);
+  });
+  return result;
+}
+
+template <typename T>
+int clear_objects(PyObject* self) {
+  if (!nb::inst_ready(self)) return 0;
+  visit_objects(*nb::inst_ptr<T>(self), [](nb::object& o) { o.reset(); });
+  return 0;
+}
+
+// The slots for nb::type_slots: collected, and (with `refuse`) refusing
+// direct construction like the package's objects that come from a file.
+template <typename T, bool refuse = false>
+PyType_Slot* gc_slots() {
+  static PyType_Slot slots[] = {
+      {Py_tp_traverse, reinterpret_cast<void*>(traverse_objects<T>)},
+      {Py_tp_clear, reinterpret_cast<void*>(clear_objects<T>)},
+      {refuse ? Py_tp_new : 0, refuse ? reinterpret_cast<void*>(refuse_new) : nullptr},
+      {0, nullptr}};
+  return slots;
+}
+
+}  // namespace vorn::py
