@@ -10,6 +10,7 @@ import pytest
 from vorn_data_access import access, qual, quan
 from vorn_data_access._internal import _description, _index, _reader
 from vorn_data_access.common import SpectrumBasedChromatogramPoint, ValueRange
+from vorn_data_access.exception import VornClosedError
 from vorn_data_access.writer import VornWriter
 
 
@@ -137,3 +138,22 @@ def test_points_of_numbers_are_not_tracked(small_file):
     assert points and not any(gc.is_tracked(p) for p in points)
     assert not gc.is_tracked(SpectrumBasedChromatogramPoint(1, 2.0, 3.0, None))
     assert gc.is_tracked(SpectrumBasedChromatogramPoint(1, [], 3.0, None))
+
+
+@pytest.mark.parametrize("enabled", [True, False])
+def test_building_an_analysis_leaves_the_collector_as_it_was(small_file, enabled):
+    """The records of an analysis are built with the collector held off; its
+    state afterwards is the caller's, also when the build fails."""
+    (gc.enable if enabled else gc.disable)()
+    try:
+        with access.VornFile(str(small_file)) as f:
+            m = f.get_measurement(0)
+            m.get_qual_analysis(0)
+            m.get_dad_analysis(0)
+            assert gc.isenabled() is enabled
+            f.close()
+            with pytest.raises(VornClosedError):
+                m.get_qual_analysis(0)
+            assert gc.isenabled() is enabled
+    finally:
+        gc.enable()

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "gc.hpp"
 #include "positions.hpp"
 #include "python.hpp"
 #include "reader.hpp"
@@ -61,6 +62,7 @@ inline nb::list spectrum_index_list_natively(nb::handle reader, ContainerReader&
     b = read_spectrum_index_block(cursor, static_cast<uint64_t>(at));
   }
   const auto count = static_cast<Py_ssize_t>(b.rows.size());
+  CollectorPause pause;
   // One table of decoded descriptions for the block, shared by its records.
   nb::object table = make_spectrum_table(std::move(b.rows));
   nb::list list = nb::steal<nb::list>(PyList_New(count));

@@ -1,9 +1,11 @@
 #include <nanobind/nanobind.h>
 
+#include <optional>
 #include <unordered_map>
 
 #include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
+#include "../_glue/reader.hpp"
 #include "../_glue/records.hpp"
 #include "analysis_read.hpp"
 #include "chromatogram.hpp"
@@ -85,6 +87,10 @@ void attach_conditions(QualAnalysis& a) {
 void read_analysis(QualAnalysis& a) {
   a.spectrum_index_list = read_spectrum_index_list(
       a.reader, a.function_index.attr("_FunctionIndex__position"));
+  // A condition per distinct condition and per spectrum: as many objects as
+  // the records themselves, none garbage until the analysis is built.
+  std::optional<CollectorPause> pause;
+  if (exact<VdpFileReader>(a.reader)) pause.emplace();
   attach_conditions(a);
 }
 
