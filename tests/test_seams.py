@@ -60,3 +60,30 @@ def test_measurement_factory_is_looked_up_at_each_call(monkeypatch, small_file):
         monkeypatch.setattr(access, "Measurement", FakeMeasurement)
         assert f.get_measurement(1) == "fake"
     assert made == [1]
+
+
+def function_lists(f):
+    m = f.get_measurement(0)
+    out = {}
+    for kind in ("qual", "dad", "quan", "analog"):
+        out[kind] = [
+            (
+                fi._FunctionIndex__position,
+                fi._FunctionIndex__function_description._FunctionDescription__is_qual,
+            )
+            for fi in getattr(m, f"_Measurement__{kind}_index_list")
+        ]
+    return out
+
+
+def test_native_measurement_read_agrees_with_the_protocol(small_file, monkeypatch):
+    """The package's own reader reads the function index block natively; a
+    reader subclass drives the protocol. Both sort the same records."""
+    with access.VornFile(str(small_file)) as f:
+        native = function_lists(f)
+    monkeypatch.setattr(access, "VdpFileReader", CountingReader)
+    CountingReader.calls = []
+    with access.VornFile(str(small_file)) as f:
+        assert function_lists(f) == native
+    assert CountingReader.calls
+    assert native["qual"] and native["dad"]

@@ -51,9 +51,7 @@ inline SpectrumIndexBlock read_spectrum_index_block(FileCursor& c, uint64_t posi
   return b;
 }
 
-inline nb::list spectrum_index_list_natively(nb::handle reader, ContainerReader& core,
-                                             nb::handle position) {
-  const int64_t at = nb::cast<int64_t>(position);
+inline nb::list spectrum_index_list_natively(nb::handle reader, ContainerReader& core, int64_t at) {
   if (at < 0) throw FormatError("negative file position " + std::to_string(at), 0);
   FileCursor cursor = core.private_cursor();
   SpectrumIndexBlock b;
@@ -112,10 +110,12 @@ inline nb::list spectrum_index_list_by_protocol(nb::handle reader, nb::handle po
 inline nb::list read_spectrum_index_list(nb::handle reader, nb::handle position,
                                          nb::handle spectrum_index, nb::handle symbols) {
   VdpFileReader* native = exact<VdpFileReader>(reader);
-  if (native && spectrum_index.ptr() == reinterpret_cast<PyObject*>(spectrum_index_type()) &&
+  int64_t at;
+  if (native && native_position(position.ptr(), at) &&
+      spectrum_index.ptr() == reinterpret_cast<PyObject*>(spectrum_index_type()) &&
       symbols.ptr() ==
           nb::module_::import_("vorn_data_access._internal._enum").attr("VornSymbols").ptr())
-    return spectrum_index_list_natively(reader, native->get(), position);
+    return spectrum_index_list_natively(reader, native->get(), at);
   return spectrum_index_list_by_protocol(reader, position, spectrum_index, symbols);
 }
 

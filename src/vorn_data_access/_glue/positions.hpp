@@ -2,12 +2,29 @@
 // hostile offset must not overflow: the sum is checked.
 #pragma once
 
+#include <Python.h>
+
 #include <cstdint>
 #include <string>
 
 #include "vorn_core/errors.hpp"
 
 namespace vorn::py {
+
+// A position given as a Python int that a native read can take: false for
+// anything else (another type, or beyond 64 bits), which the reader protocol
+// then reports in its own words.
+inline bool native_position(PyObject* position, int64_t& out) {
+  if (!PyLong_CheckExact(position)) return false;
+  int overflow = 0;
+  long long v = PyLong_AsLongLongAndOverflow(position, &overflow);
+  if (overflow || (v == -1 && PyErr_Occurred())) {
+    PyErr_Clear();
+    return false;
+  }
+  out = v;
+  return true;
+}
 
 inline int64_t absolute_position(int64_t offset, uint64_t origin) {
   int64_t sum;

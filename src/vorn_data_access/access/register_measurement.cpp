@@ -3,7 +3,11 @@
 #include <string>
 
 #include "../_glue/bind_record.hpp"
+#include "../_glue/positions.hpp"
 #include "../_glue/python.hpp"
+#include "../_glue/reader.hpp"
+#include "../_glue/record_objects.hpp"
+#include "../_glue/records.hpp"
 #include "access.hpp"
 
 namespace nb = nanobind;
@@ -37,35 +41,80 @@ nb::object metadata(const Measurement& m, const char* field) {
   return description(m).attr(("_MeasurementDescription__" + std::string(field)).c_str());
 }
 
+// Appends a function to the list of its kind.
+void sort_function(Measurement& m, nb::handle fi, nb::handle ms) {
+  nb::object fd = fi.attr("_FunctionIndex__function_description");
+  size_t list;
+  if (truth(fd.attr("_FunctionDescription__is_qual"))) {
+    nb::object detector =
+        fd.attr("_FunctionDescription__qual_description").attr("_QualDescription__detector_type");
+    list = eq(detector, ms) ? Measurement::kQual : Measurement::kDad;
+  } else {
+    nb::object detector =
+        fd.attr("_FunctionDescription__quan_description").attr("_QuanDescription__detector_type");
+    list = eq(detector, ms) ? Measurement::kQuan : Measurement::kAnalog;
+  }
+  m.slots[list].attr("append")(fi);
+}
+
+// The package's own reader, record class and symbols: the block is read on a
+// private cursor, so other threads' reads cannot interleave with it. Same
+// reads, same order, same records as the protocol.
+void read_functions_natively(Measurement& m, nb::handle reader, ContainerReader& core, int64_t at,
+                             nb::handle ms) {
+  if (at < 0) throw FormatError("negative file position " + std::to_string(at), 0);
+  FileCursor c = core.private_cursor();
+  std::vector<FunctionDescription> functions;
+  std::vector<int64_t> offsets;
+  uint64_t origin;
+  {
+    nb::gil_scoped_release release;
+    c.set_buffer(static_cast<uint64_t>(at));
+    c.confirm_symbol(static_cast<uint32_t>(Symbol::BEGIN_OF_FUNCTION_INDEX_BLOCK));
+    origin = c.absolute_position();
+    const uint32_t n = c.read_u16_or_32();
+    offsets = c.read_int64_array();
+    c.set_decompressed_buffer();
+    for (uint32_t i = 0; i < n; ++i) functions.push_back(c.next_function());
+    c.reset_decompressed_buffer();
+    c.confirm_symbol(static_cast<uint32_t>(Symbol::END_OF_FUNCTION_INDEX_BLOCK));
+  }
+  for (size_t i = 0; i < functions.size(); ++i) {
+    nb::object fi = make_instance<FunctionIndexRecord>();
+    auto* r = nb::inst_ptr<FunctionIndexRecord>(fi);
+    r->slots[FunctionIndexRecord::kReader] = nb::borrow(reader);
+    r->slots[FunctionIndexRecord::kPosition] = nb::int_(absolute_position(offsets[i], origin));
+    r->slots[FunctionIndexRecord::kDescription] = make_function_description(functions[i]);
+    sort_function(m, fi, ms);
+  }
+}
+
 // Reads the function index block and sorts the functions into the four lists.
 void read_functions(Measurement& m, nb::handle reader) {
-  auto call = [&](const char* op) { return reader.attr(op); };
   nb::object symbols = access_name("VornSymbols");
-  call("_VdpFileReader__set_buffer")(
-      m.slots[Measurement::kMeasurementIndex].attr("_MeasurementIndex__position"));
+  nb::object ms = access_name("DetectorTypes").attr("MS");
+  nb::object function_index_class = access_name("FunctionIndex");
+  nb::object position = m.slots[Measurement::kMeasurementIndex].attr("_MeasurementIndex__position");
+  VdpFileReader* native = exact<VdpFileReader>(reader);
+  int64_t at;
+  if (native && native_position(position.ptr(), at) &&
+      function_index_class.is(nb::type<FunctionIndexRecord>()) &&
+      symbols.is(nb::module_::import_("vorn_data_access._internal._enum").attr("VornSymbols"))) {
+    read_functions_natively(m, reader, native->get(), at, ms);
+    return;
+  }
+  auto call = [&](const char* op) { return reader.attr(op); };
+  call("_VdpFileReader__set_buffer")(position);
   call("_VdpFileReader__confirm_vorn_symbol")(symbols.attr("BEGIN_OF_FUNCTION_INDEX_BLOCK"));
   nb::object origin = call("_VdpFileReader__get_absolute_position")();
   nb::object num_functions = call("_VdpFileReader__read_uint16_or_32")();
   nb::object index_arr = call("_VdpFileReader__read_int64_array")();
   call("_VdpFileReader__set_decompressed_buffer")();
-  nb::object ms = access_name("DetectorTypes").attr("MS");
-  nb::object function_index_class = access_name("FunctionIndex");
   const Py_ssize_t n = nb::cast<Py_ssize_t>(num_functions);
   for (Py_ssize_t i = 0; i < n; ++i) {
     nb::object position = index_arr[nb::int_(i)] + origin;
-    nb::object fi = function_index_class.attr("_FunctionIndex__create_instance")(reader, position);
-    nb::object fd = fi.attr("_FunctionIndex__function_description");
-    size_t list;
-    if (truth(fd.attr("_FunctionDescription__is_qual"))) {
-      nb::object detector =
-          fd.attr("_FunctionDescription__qual_description").attr("_QualDescription__detector_type");
-      list = eq(detector, ms) ? Measurement::kQual : Measurement::kDad;
-    } else {
-      nb::object detector =
-          fd.attr("_FunctionDescription__quan_description").attr("_QuanDescription__detector_type");
-      list = eq(detector, ms) ? Measurement::kQuan : Measurement::kAnalog;
-    }
-    m.slots[list].attr("append")(fi);
+    sort_function(m, function_index_class.attr("_FunctionIndex__create_instance")(reader, position),
+                  ms);
   }
   call("_VdpFileReader__reset_decompressed_buffer")();
   call("_VdpFileReader__confirm_vorn_symbol")(symbols.attr("END_OF_FUNCTION_INDEX_BLOCK"));

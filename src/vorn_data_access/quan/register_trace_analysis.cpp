@@ -5,6 +5,7 @@
 #include "../_glue/bind_record.hpp"
 #include "../_glue/index_block.hpp"
 #include "../_glue/point_list.hpp"
+#include "../_glue/positions.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
 #include "../_glue/spectrum_records.hpp"
@@ -25,20 +26,12 @@ namespace {
 
 // The record's position when the native path can use it: the package's own
 // value, or an int assigned to it that fits a file offset.
-bool native_position(SpectrumIndexObject* r, int64_t& out) {
+bool record_position(SpectrumIndexObject* r, int64_t& out) {
   if (!r->position) {
     out = r->position_value;
     return r->has_position_value;
   }
-  if (!PyLong_CheckExact(r->position)) return false;
-  int overflow = 0;
-  long long v = PyLong_AsLongLongAndOverflow(r->position, &overflow);
-  if (overflow || (v == -1 && PyErr_Occurred())) {
-    PyErr_Clear();
-    return false;
-  }
-  out = v;
-  return true;
+  return native_position(r->position, out);
 }
 
 nb::object read_points_natively(VdpFileReader& reader, int64_t position) {
@@ -59,7 +52,7 @@ nb::object read_trace_points(nb::handle record) {
   if (SpectrumIndexObject* r = as_spectrum_index(record.ptr())) {
     VdpFileReader* reader = r->reader ? exact<VdpFileReader>(r->reader) : nullptr;
     int64_t position;
-    if (reader && native_position(r, position)) return read_points_natively(*reader, position);
+    if (reader && record_position(r, position)) return read_points_natively(*reader, position);
   }
   nb::object reader = record.attr("_SpectrumIndex__reader");
   reader.attr("_VdpFileReader__set_buffer")(record.attr("_SpectrumIndex__position"));

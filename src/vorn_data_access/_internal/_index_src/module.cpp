@@ -23,14 +23,16 @@ ContainerReader& native_reader(nb::handle reader, const char* who) {
 }
 
 nb::object read_jump_table(nb::handle cls, nb::handle reader) {
-  ContainerReader& core = native_reader(reader, "JumpTable");
-  core.set_buffer(core.jump_table_position());
+  // On a cursor of its own: no other thread's reads interleave with the block.
+  ContainerReader& reader_core = native_reader(reader, "JumpTable");
+  FileCursor core = reader_core.private_cursor();
+  core.set_buffer(reader_core.jump_table_position());
   core.confirm_symbol(static_cast<uint32_t>(Symbol::BEGIN_OF_JUMP_TABLE));
   const uint64_t origin = core.absolute_position();
   uint16_t v[6];
   for (uint16_t& x : v) x = core.read_u16();
-  if (v[0] != core.major_version() || v[1] != core.minor_version() ||
-      v[2] != core.revision_version())
+  if (v[0] != reader_core.major_version() || v[1] != reader_core.minor_version() ||
+      v[2] != reader_core.revision_version())
     throw FormatError("jump table version differs from the file header", origin);
   const uint32_t count = core.read_u32();
   if (count > limits::kMeasurements)
