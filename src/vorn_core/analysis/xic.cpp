@@ -139,25 +139,37 @@ void xic_matrix(const MappedFile& file, std::span<const int64_t> positions,
                 const XicWindows& windows, double lowest, double* intensity, double* base_x) {
   const size_t n = positions.size(), k = windows.size();
   if (k == 0) return;
+  // A block's sums are gathered window by window, then each window's row
+  // receives them in one run: writing the matrix a column at a time would
+  // touch a page per window for every spectrum.
+  constexpr size_t kBlock = 64;
   struct State {
     XicScratch scratch;
     std::vector<WindowSum> sums;
+    std::vector<double> rows, base_rows;  // k × kBlock, by window in `by_lo` order
   };
-  // Blocks of neighbouring spectra: a thread writes neighbouring columns of
-  // every row.
   for_blocks(
-      n, 32, [k] { return State{{}, std::vector<WindowSum>(k)}; },
+      n, kBlock,
+      [&] {
+        return State{{}, std::vector<WindowSum>(k), std::vector<double>(k * kBlock),
+                     std::vector<double>(base_x ? k * kBlock : 0)};
+      },
       [&](State& st, size_t begin, size_t end) {
         const std::vector<uint32_t>& order = windows.by_lo();
         for (size_t s = begin; s < end; ++s) {
           if (positions[s] < 0) throw FormatError("negative spectrum position", 0);
           SpectrumBlock block(file.bytes(), static_cast<uint64_t>(positions[s]));
           sum_windows(block, windows, order.data(), k, lowest, st.sums.data(), st.scratch);
-          for (size_t i = 0; i < k; ++i) {
-            const size_t at = order[i] * n + s;
-            intensity[at] = st.sums[i].sum;
-            if (base_x) base_x[at] = st.sums[i].base_x;
-          }
+          const size_t col = s - begin;
+          for (size_t i = 0; i < k; ++i) st.rows[i * kBlock + col] = st.sums[i].sum;
+          if (base_x)
+            for (size_t i = 0; i < k; ++i) st.base_rows[i * kBlock + col] = st.sums[i].base_x;
+        }
+        const size_t width = end - begin;
+        for (size_t i = 0; i < k; ++i) {
+          const size_t row = order[i] * n + begin;
+          std::copy_n(st.rows.data() + i * kBlock, width, intensity + row);
+          if (base_x) std::copy_n(st.base_rows.data() + i * kBlock, width, base_x + row);
         }
       });
 }

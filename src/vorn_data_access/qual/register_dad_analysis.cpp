@@ -279,6 +279,7 @@ void register_dad_analysis(nb::module_& m) {
       "the window and the mean absorbance within the tolerance of it; (0, -1) when no point "
       "lies in the window.");
   cls.def("__str__", &analysis_text).def("__repr__", &analysis_text);
+  add_dad_analysis_arrays(cls);
 }
 
 }  // namespace vorn::py

@@ -264,33 +264,6 @@ void sum_spectrum(const MappedFile& file, int64_t position, const Plan& plan,
                         results.data() + b, scratch);
 }
 
-// The sum of one request over a point list a reader returned.
-WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
-  if (const SpectrumPointList* l = exact<SpectrumPointList>(points)) {
-    WindowSum r;
-    l->x.visit([&](const auto& xs) {
-      l->intensity.visit([&](const auto& is) {
-        r = scan_window(xs.data(), is.data(), std::min(xs.size(), is.size()), lo, hi, lowest);
-      });
-    });
-    return r;
-  }
-  WindowSum r;
-  double base = lowest;
-  for (nb::handle p : points) {
-    double x = number(p.attr("x"));
-    if (x < lo) continue;
-    if (x > hi) break;
-    double v = number(p.attr("intensity"));
-    if (base < v) {
-      base = v;
-      r.base_x = x;
-    }
-    r.sum += v;
-  }
-  return r;
-}
-
 // Fills each request's list, sized up front, with its points in spectrum order.
 class PointBuilder {
  public:
@@ -420,6 +393,33 @@ void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<W
 }
 
 }  // namespace
+
+// The sum of one request over a point list a reader returned.
+WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
+  if (const SpectrumPointList* l = exact<SpectrumPointList>(points)) {
+    WindowSum r;
+    l->x.visit([&](const auto& xs) {
+      l->intensity.visit([&](const auto& is) {
+        r = scan_window(xs.data(), is.data(), std::min(xs.size(), is.size()), lo, hi, lowest);
+      });
+    });
+    return r;
+  }
+  WindowSum r;
+  double base = lowest;
+  for (nb::handle p : points) {
+    double x = number(p.attr("x"));
+    if (x < lo) continue;
+    if (x > hi) break;
+    double v = number(p.attr("intensity"));
+    if (base < v) {
+      base = v;
+      r.base_x = x;
+    }
+    r.sum += v;
+  }
+  return r;
+}
 
 nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
   Plan plan;
