@@ -40,12 +40,11 @@ def spectra_frame(analysis: Any) -> pandas.DataFrame:
     frame["ms_level"] = frame["ms_level"].where(frame["ms_level"] >= 0).astype("Int64")
     frame["precursor_index"] = frame["precursor_index"].astype("Int64")
     spectrum_class = type(analysis.get_spectrum(0)) if len(analysis) else None
+    at = frame.columns.get_loc("precursor_mz") + 1
     for name in _OPTIONAL_SPECTRUM_FIELDS:
         if spectrum_class is not None and hasattr(spectrum_class, name):
-            at = frame.columns.get_loc("precursor_mz") + 1
-            frame.insert(at, name.replace("precursor_", "precursor_"), [
-                getattr(s, name) for s in analysis
-            ])
+            frame.insert(at, name, [getattr(s, name) for s in analysis])
+            at += 1
     return frame.set_index("index")
 
 
