@@ -21,6 +21,11 @@ def bits(values):
     return np.asarray(values, dtype=np.float64).view(np.int64)
 
 
+def same(x, y):
+    """Equal bit for bit."""
+    return bits(x).tolist() == bits(y).tolist()
+
+
 def selected(a, ms_level=None, polarity=None):
     """Indexes of the spectra the array methods choose, worked out one by one."""
     out = []

@@ -73,7 +73,9 @@ def test_files_and_results_cross_processes(small_file):
         context = multiprocessing.get_context("spawn")
         with ProcessPoolExecutor(2, mp_context=context) as pool:
             results = list(pool.map(xic_in_worker, [f, f], [windows, windows[::-1]]))
-    for (path, rt, xic, theirs), order in zip(results, (slice(None), slice(None, None, -1))):
+    for (path, rt, xic, theirs), order in zip(
+        results, (slice(None), slice(None, None, -1)), strict=True
+    ):
         assert path == str(small_file)
         assert np.array_equal(rt, expected[0]) and np.array_equal(xic, expected[1][order])
         assert theirs == conditions
