@@ -15,6 +15,7 @@ PATTERNS = pathlib.Path(__file__).resolve().parent / "stub_types.txt"
 MODULES = [
     "access",
     "qual",
+    "quan",
     "common",
     "converter",
     "writer",
@@ -23,6 +24,9 @@ MODULES = [
     "_internal._description",
     "_internal._enum",
 ]
+# Modules whose stubs keep their private names: quan's analyses derive from
+# the private _TraceAnalysis, which a stub without it could not name.
+WITH_PRIVATE = {"quan"}
 
 
 def stub_path(folder, module):
@@ -41,6 +45,7 @@ def generate(folder):
                 "-q",
                 "-p",
                 str(PATTERNS),
+                *(["-P"] if module in WITH_PRIVATE else []),
                 "-m",
                 f"vorn_data_access.{module}",
                 "-o",
