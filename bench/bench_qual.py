@@ -150,6 +150,12 @@ def numpy_xics(spectra, windows):
 
 
 def peak_mb():
+    """This process's peak resident size. Not ru_maxrss: Linux hands a child
+    process its parent's maximum, which a large parent would dominate."""
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
 
 
