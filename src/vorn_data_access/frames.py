@@ -49,7 +49,7 @@ def spectra_frame(analysis: Any) -> pandas.DataFrame:
 
 
 def traces_frame(analysis: Any) -> pandas.DataFrame:
-    """One row per trace of a QuanAnalysis or AnalogAnalysis."""
+    """One row per trace of a QuanAnalysis or AnalogAnalysis; times in minutes."""
     pd = _pandas("traces_frame()")
     rows = []
     for i, t in enumerate(analysis.traces):
@@ -61,7 +61,7 @@ def traces_frame(analysis: Any) -> pandas.DataFrame:
                 "precursor_mz": t.precursor_mz,
                 "product_mz": t.product_mz,
                 "collision_energy": t.collision_energy,
-                "polarity": t.polarity,
+                "polarity": None if t.polarity is None else t.polarity.name.lower(),
                 "points": len(times),
                 "start_time": float(times[0]) if len(times) else float("nan"),
                 "end_time": float(times[-1]) if len(times) else float("nan"),
@@ -84,4 +84,6 @@ def traces_frame(analysis: Any) -> pandas.DataFrame:
         "unit",
         "native_id",
     ]
-    return pd.DataFrame(rows, columns=columns).set_index("index")
+    frame = pd.DataFrame(rows, columns=columns)
+    frame["polarity"] = frame["polarity"].astype("category")
+    return frame.set_index("index")
