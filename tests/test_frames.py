@@ -54,3 +54,18 @@ def test_missing_pandas_says_how_to_get_it(small_file, monkeypatch):
     with access.VornFile(str(small_file)) as f:
         with pytest.raises(ImportError, match=r"vorn-data-access\[pandas\]"):
             f[0].qual_analyses[0].spectra_frame()
+
+
+def test_precursor_details_become_columns_where_spectra_have_them(small_file, monkeypatch):
+    from vorn_data_access import qual
+
+    class DetailedSpectrum(qual.Spectrum):
+        @property
+        def precursor_charge(self):
+            return self.index + 1
+
+    monkeypatch.setattr(qual, "Spectrum", DetailedSpectrum)
+    with access.VornFile(str(small_file)) as f:
+        frame = f[0].qual_analyses[0].spectra_frame()
+    assert list(frame["precursor_charge"]) == [1, 2, 3, 4]
+    assert list(frame.columns).index("precursor_charge") == 4

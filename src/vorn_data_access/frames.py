@@ -19,7 +19,16 @@ _MISSING = (
 
 # Spectrum fields that not every version of the package has; each becomes a
 # column where the Spectrum class has it.
-_OPTIONAL_SPECTRUM_FIELDS = ("precursor_charge", "precursor_intensity", "isolation_window")
+_OPTIONAL_SPECTRUM_FIELDS = (
+    "precursor_charge",
+    "possible_charge_states",
+    "precursor_intensity",
+    "activation_method",
+    "isolation_window_target",
+    "isolation_window_lower_offset",
+    "isolation_window_upper_offset",
+    "ion_injection_time",
+)
 
 
 def _pandas(what: str) -> Any:
@@ -40,11 +49,12 @@ def spectra_frame(analysis: Any) -> pandas.DataFrame:
     frame["ms_level"] = frame["ms_level"].where(frame["ms_level"] >= 0).astype("Int64")
     frame["precursor_index"] = frame["precursor_index"].astype("Int64")
     spectrum_class = type(analysis.get_spectrum(0)) if len(analysis) else None
-    at = frame.columns.get_loc("precursor_mz") + 1
-    for name in _OPTIONAL_SPECTRUM_FIELDS:
-        if spectrum_class is not None and hasattr(spectrum_class, name):
-            frame.insert(at, name, [getattr(s, name) for s in analysis])
-            at += 1
+    present = [n for n in _OPTIONAL_SPECTRUM_FIELDS if hasattr(spectrum_class, n)]
+    if present:
+        rows = [[getattr(s, n) for n in present] for s in analysis]
+        at = frame.columns.get_loc("precursor_mz") + 1
+        for k, name in enumerate(present):
+            frame.insert(at + k, name, [row[k] for row in rows])
     return frame.set_index("index")
 
 

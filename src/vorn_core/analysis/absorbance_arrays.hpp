@@ -25,8 +25,8 @@ struct AbsorbanceSource {
 
 // window_mean over [lo, hi] of every spectrum: the mean to `mean[s]`, the
 // wavelength of the highest absorbance to `base_x[s]` (when not null).
-void window_means(const AbsorbanceSource& source, double lo, double hi, double lowest,
-                  double* mean, double* base_x);
+void window_means(const AbsorbanceSource& source, double lo, double hi, double lowest, double* mean,
+                  double* base_x);
 
 // The wavelengths of the first spectrum: the function's when it stores none.
 std::vector<double> first_wavelengths(const AbsorbanceSource& source);
@@ -34,7 +34,7 @@ std::vector<double> first_wavelengths(const AbsorbanceSource& source);
 // Row s of `out` (`columns` values) receives spectrum s's absorbances at
 // wavelengths axis[first, first + columns). Every spectrum must have exactly
 // the wavelengths of `axis`, else a UsageError names the first that differs.
-void absorbance_rows(const AbsorbanceSource& source, const std::vector<double>& axis,
-                     size_t first, size_t columns, double* out);
+void absorbance_rows(const AbsorbanceSource& source, const std::vector<double>& axis, size_t first,
+                     size_t columns, double* out);
 
 }  // namespace vorn::analysis

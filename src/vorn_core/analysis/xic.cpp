@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "../errors.hpp"
@@ -18,6 +19,19 @@ XicWindows::XicWindows(std::vector<double> lo, std::vector<double> hi)
   std::stable_sort(by_lo_.begin(), by_lo_.end(), [this](uint32_t a, uint32_t b) {
     return lo_[a] < lo_[b] || (!std::isnan(lo_[a]) && std::isnan(lo_[b]));
   });
+  for (size_t j = 0; j < lo_.size(); ++j) has_nan_ |= std::isnan(lo_[j]) || std::isnan(hi_[j]);
+  double highest = -std::numeric_limits<double>::infinity();
+  for (uint32_t j : by_lo_) {
+    sorted_lo_.push_back(lo_[j]);
+    highest = std::max(highest, hi_[j]);
+    highest_hi_.push_back(highest);
+  }
+}
+
+bool XicWindows::any_touches(double first, double last) const {
+  const size_t starting = static_cast<size_t>(
+      std::upper_bound(sorted_lo_.begin(), sorted_lo_.end(), last) - sorted_lo_.begin());
+  return starting > 0 && highest_hi_[starting - 1] >= first;
 }
 
 namespace {
@@ -72,10 +86,10 @@ void sum_decoded(const SpectrumBlock& block, const double* lo, const double* hi,
     size_t last = first;
     while (last < n && !(static_cast<double>(x[last]) > h)) ++last;
     if (first < last) {
-      size_t c = static_cast<size_t>(std::upper_bound(s.chunk_start.begin(), s.chunk_start.end(),
-                                                      first) -
-                                     s.chunk_start.begin()) -
-                 1;
+      size_t c =
+          static_cast<size_t>(std::upper_bound(s.chunk_start.begin(), s.chunk_start.end(), first) -
+                              s.chunk_start.begin()) -
+          1;
       for (; c < s.chunk_of.size() && s.chunk_start[c] < last; ++c)
         if (!s.decoded[c]) {
           block.decode_intensity(s.chunk_of[c], in + s.chunk_start[c]);
@@ -93,15 +107,23 @@ void sum_windows(const SpectrumBlock& block, const XicWindows& windows, const ui
   if (count == 0) return;
   if (!block.has_x()) throw FormatError("spectrum stores no x values", block.position());
   const double *lo = windows.lo(), *hi = windows.hi();
-  bool sorted = true, nan = false;
-  for (size_t i = 0; i < count; ++i) {
-    const double l = lo[which[i]], h = hi[which[i]];
-    nan |= std::isnan(l) || std::isnan(h);
-    if (i && l < lo[which[i - 1]]) sorted = false;
-  }
+  // All the windows in their sorted order: what is known of them up front.
+  const bool all = which == windows.by_lo().data() && count == windows.size();
+  bool sorted = true, nan = all && windows.has_nan();
+  if (!all)
+    for (size_t i = 0; i < count; ++i) {
+      const double l = lo[which[i]], h = hi[which[i]];
+      nan |= std::isnan(l) || std::isnan(h);
+      if (i && l < lo[which[i - 1]]) sorted = false;
+    }
   if (nan) {
     // A NaN bound compares false both ways: the scan counts every point.
     s.touched.assign(block.chunks().size(), 1);
+  } else if (all) {
+    const auto& chunks = block.chunks();
+    s.touched.resize(chunks.size());
+    for (size_t c = 0; c < chunks.size(); ++c)
+      s.touched[c] = windows.any_touches(chunks[c].x_first, chunks[c].x_last);
   } else {
     mark_touched(block, lo, hi, which, count, sorted, s.touched);
   }
@@ -151,7 +173,9 @@ void xic_matrix(const MappedFile& file, std::span<const int64_t> positions,
   for_blocks(
       n, kBlock,
       [&] {
-        return State{{}, std::vector<WindowSum>(k), std::vector<double>(k * kBlock),
+        return State{{},
+                     std::vector<WindowSum>(k),
+                     std::vector<double>(k * kBlock),
                      std::vector<double>(base_x ? k * kBlock : 0)};
       },
       [&](State& st, size_t begin, size_t end) {

@@ -26,10 +26,16 @@ class XicWindows {
   const double* hi() const { return hi_.data(); }
   // Window numbers in ascending lower bound (ties in window order).
   const std::vector<uint32_t>& by_lo() const { return by_lo_; }
+  bool has_nan() const { return has_nan_; }
+  // Whether any window may hold x in [first, last]: some window starting at
+  // or below `last` ends at or above `first`. Only without NaN bounds.
+  bool any_touches(double first, double last) const;
 
  private:
   std::vector<double> lo_, hi_;
   std::vector<uint32_t> by_lo_;
+  bool has_nan_ = false;
+  std::vector<double> sorted_lo_, highest_hi_;  // along by_lo: lower bounds, running max of upper
 };
 
 // Buffers one thread reuses from spectrum to spectrum.

@@ -26,7 +26,8 @@ void def_displays(Cls& cls) {
       [](nb::handle self) {
         return nb::module_::import_("vorn_data_access._display").attr("html")(self);
       },
-      nb::sig("def _repr_html_(self) -> str"), "A notebook's display: the object as an HTML table.");
+      nb::sig("def _repr_html_(self) -> str"),
+      "A notebook's display: the object as an HTML table.");
 }
 
 }  // namespace vorn::py

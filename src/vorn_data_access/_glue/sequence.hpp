@@ -32,7 +32,8 @@ void def_sequence(Cls& cls, Count count, const char* getter, const char* item, c
   cls.def(
       "__getitem__",
       [count, getter](nb::handle self, nb::slice index) {
-        auto [start, stop, step, n] = index.compute(static_cast<size_t>(count(*nb::inst_ptr<T>(self))));
+        auto [start, stop, step, n] =
+            index.compute(static_cast<size_t>(count(*nb::inst_ptr<T>(self))));
         nb::object get = self.attr(getter);
         nb::list out;
         for (size_t k = 0; k < n; ++k, start += step) out.append(get(nb::int_(start)));
@@ -55,7 +56,8 @@ void def_sequence(Cls& cls, Count count, const char* getter, const char* item, c
         return self.attr(getter)(nb::int_(k));
       },
       nb::sig(("def __getitem__(self, index: typing.SupportsIndex, /) -> " + type).c_str()),
-      ("The " + std::string(noun) + " at `index` (negative counts from the end); a slice gives "
+      ("The " + std::string(noun) +
+       " at `index` (negative counts from the end); a slice gives "
        "a list.")
           .c_str());
   cls.def(

@@ -189,9 +189,9 @@ void register_measurement(nb::module_& m) {
               .attr("IndexedSequence")(self.attr(count.c_str()), self.attr(get.c_str()),
                                        nb::str(noun.c_str()));
         },
-        nb::sig(("def " + name + "(self) -> vorn_data_access.sequences.IndexedSequence[" + type +
-                 "]")
-                    .c_str()),
+        nb::sig(
+            ("def " + name + "(self) -> vorn_data_access.sequences.IndexedSequence[" + type + "]")
+                .c_str()),
         ("The " + std::string(kind) +
          " analyses as a sequence: len(), indexes from either end, slices, iteration.")
             .c_str());

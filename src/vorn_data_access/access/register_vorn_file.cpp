@@ -123,7 +123,8 @@ void register_vorn_file(nb::module_& m) {
   def_sequence(
       cls,
       [](const VornFile& f) {
-        return nb::cast<Py_ssize_t>(f.slots[VornFile::kJumpTable].attr("_JumpTable__num_measurements"));
+        return nb::cast<Py_ssize_t>(
+            f.slots[VornFile::kJumpTable].attr("_JumpTable__num_measurements"));
       },
       "get_measurement", "Measurement", "measurement");
   def_displays(cls);
@@ -134,7 +135,8 @@ void register_vorn_file(nb::module_& m) {
         nb::handle reader = f.slots[VornFile::kReader];
         if (!reader.is_valid() || truth(reader.attr("_VdpFileReader__stream").attr("closed")))
           throw nb::type_error("a closed VornFile cannot be pickled");
-        return nb::make_tuple(nb::borrow(self.type()), nb::make_tuple(f.slots[VornFile::kFilePath]));
+        return nb::make_tuple(nb::borrow(self.type()),
+                              nb::make_tuple(f.slots[VornFile::kFilePath]));
       },
       nb::sig("def __reduce__(self) -> tuple[type[VornFile], tuple[object]]"),
       "Pickles an open file as its path: unpickling opens the file again, so a file (and the "

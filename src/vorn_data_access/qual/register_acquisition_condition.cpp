@@ -215,7 +215,8 @@ void register_acquisition_condition(nb::module_& m) {
     if (nb::len(state) != 8) throw nb::value_error("bad AcquisitionCondition state");
     new (&c) AC();
     for (size_t i = 0; i < 8; ++i) c.f[i] = state[i];
-    c.f[AC::kAdditional] = nb::steal(PySequence_List(state[static_cast<size_t>(AC::kAdditional)].ptr()));
+    c.f[AC::kAdditional] =
+        nb::steal(PySequence_List(state[static_cast<size_t>(AC::kAdditional)].ptr()));
     if (!c.f[AC::kAdditional].is_valid()) throw nb::python_error();
   });
 }

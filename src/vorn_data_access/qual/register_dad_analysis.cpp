@@ -62,8 +62,8 @@ std::vector<Timed> timed_spectra(const DADAnalysis& a) {
 }
 
 using analysis::DadValue;
-using analysis::MaxPlotValue;
 using analysis::max_plot_value;
+using analysis::MaxPlotValue;
 using analysis::window_mean;
 // Absorbance points of a spectrum as two arrays of doubles.
 using Points = analysis::AbsorbanceSpectrum;

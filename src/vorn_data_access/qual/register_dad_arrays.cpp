@@ -160,8 +160,9 @@ nb::tuple absorbance_matrix(DADAnalysis& a, nb::handle wavelength_range) {
 }  // namespace
 
 void add_dad_analysis_arrays(nb::class_<DADAnalysis>& cls) {
-  def_sequence(cls, [](const DADAnalysis& a) { return spectra_count(a); }, "get_spectrum",
-               "DADSpectrum", "spectrum");
+  def_sequence(
+      cls, [](const DADAnalysis& a) { return spectra_count(a); }, "get_spectrum", "DADSpectrum",
+      "spectrum");
   def_displays(cls);
   cls.def(
       "absorbance_matrix", &absorbance_matrix, "wavelength_range"_a.none() = nb::none(),

@@ -33,11 +33,13 @@ void register_filter_option(nb::module_& m) {
       .def(nb::init<nb::object, nb::object, nb::object>(), "acquisition_condition"_a.none(),
            "extract_mz_range"_a.none(), "retention_time_range"_a.none() = nb::none())
       .def_rw("acquisition_condition", &O::acquisition_condition,
-              "The AcquisitionCondition whose spectra the chromatogram uses.", nb::for_setter(nb::arg("value").none()))
+              "The AcquisitionCondition whose spectra the chromatogram uses.",
+              nb::for_setter(nb::arg("value").none()))
       .def_rw("extract_mz_range", &O::extract_mz_range, "The m/z window (ValueRange) summed.",
               nb::for_setter(nb::arg("value").none()))
       .def_rw("retention_time_range", &O::retention_time_range,
-              "Retention-time window (ValueRange), or None for no limit.", nb::for_setter(nb::arg("value").none()))
+              "Retention-time window (ValueRange), or None for no limit.",
+              nb::for_setter(nb::arg("value").none()))
       .def("__str__", &option_text)
       .def("__repr__", &option_text)
       .def("__getstate__",

@@ -90,7 +90,8 @@ nb::tuple xic_arrays(QualAnalysis& a, nb::handle mz_ranges, nb::handle ms_level,
       a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(chosen[s].record));
       nb::object points = a.reader.attr("_VdpFileReader__read_spectrum")();
       for (size_t j = 0; j < k; ++j)
-        intensity.data()[j * n + s] = sum_points(points, windows.lo()[j], windows.hi()[j], lowest).sum;
+        intensity.data()[j * n + s] =
+            sum_points(points, windows.lo()[j], windows.hi()[j], lowest).sum;
     }
   }
   return nb::make_tuple(rt.array(), intensity.array());
@@ -134,7 +135,8 @@ nb::dict spectrum_columns(QualAnalysis& a) {
     if (PyDict_Check(properties.ptr())) id = properties.attr("get")("NativeId");
     native_id.append(id);
     nb::object type = e.get(R::kSpectrumType);
-    spectrum_type.append(is_none_eq(type) ? nb::none() : nb::object(type.attr("name").attr("lower")()));
+    spectrum_type.append(is_none_eq(type) ? nb::none()
+                                          : nb::object(type.attr("name").attr("lower")()));
     precursor_index.append(e.get(R::kPrecursorIndex));
     ++s;
   }
@@ -163,8 +165,9 @@ constexpr const char* kFilterDoc =
 }  // namespace
 
 void add_qual_analysis_arrays(nb::class_<QualAnalysis>& cls) {
-  def_sequence(cls, [](const QualAnalysis& a) { return spectra_count(a); }, "get_spectrum",
-               "Spectrum", "spectrum");
+  def_sequence(
+      cls, [](const QualAnalysis& a) { return spectra_count(a); }, "get_spectrum", "Spectrum",
+      "spectrum");
   def_displays(cls);
   const std::string filter_doc(kFilterDoc);
   cls.def(

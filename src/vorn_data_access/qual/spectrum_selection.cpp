@@ -17,7 +17,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const char* kScanFilter = "ScanFilter";
 
-double number_or_nan(nb::handle h) { return is_none_eq(h) ? kNaN : number(h); }
+double number_or_nan(nb::handle h) {
+  return is_none_eq(h) ? kNaN : number(h);
+}
 
 // Whether each acquisition condition object passes the MS level and
 // polarity tests, asked once per object: spectra of a file share a few.
@@ -95,13 +97,26 @@ double description_number(const SpectrumEntry& e, int field) {
     const SpectrumDescription* row = decoded_row(d);
     std::optional<double> v;
     if (row) switch (field) {
-        case R::kCurrentTotalIon: v = row->current_total_ion; break;
-        case R::kBasePeakIntensity: v = row->base_peak_intensity; break;
-        case R::kBasePeakMz: v = row->base_peak_mz; break;
-        case R::kPrecursorValue: v = row->precursor_value; break;
-        case R::kCollisionEnergy: v = row->collision_energy; break;
-        case R::kRetentionTime: v = row->retention_time; break;
-        default: return number_or_nan(e.get(field));
+        case R::kCurrentTotalIon:
+          v = row->current_total_ion;
+          break;
+        case R::kBasePeakIntensity:
+          v = row->base_peak_intensity;
+          break;
+        case R::kBasePeakMz:
+          v = row->base_peak_mz;
+          break;
+        case R::kPrecursorValue:
+          v = row->precursor_value;
+          break;
+        case R::kCollisionEnergy:
+          v = row->collision_energy;
+          break;
+        case R::kRetentionTime:
+          v = row->retention_time;
+          break;
+        default:
+          return number_or_nan(e.get(field));
       }
     return v ? *v : kNaN;
   }

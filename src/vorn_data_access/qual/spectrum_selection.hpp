@@ -35,7 +35,7 @@ struct SpectrumFilter {
 };
 
 struct SelectedSpectrum {
-  int64_t index;      // position in the analysis
+  int64_t index;  // position in the analysis
   double rt;
   nb::handle record;  // its SpectrumIndex (held by the analysis's list)
 };

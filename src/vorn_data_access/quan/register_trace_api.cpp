@@ -13,7 +13,9 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-nb::object traces_module() { return nb::module_::import_("vorn_data_access.traces"); }
+nb::object traces_module() {
+  return nb::module_::import_("vorn_data_access.traces");
+}
 
 }  // namespace
 

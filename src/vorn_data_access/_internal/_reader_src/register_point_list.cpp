@@ -144,9 +144,10 @@ void register_point_list(nb::module_& m) {
                throw nb::value_error("x and intensity differ in length");
              new (&l) SpectrumPointList{std::move(x), std::move(intensity)};
            })
-      .def("__repr__", [](const SpectrumPointList& l) {
-        return "<SpectrumPointList of " + std::to_string(l.size()) + " points>";
-      })
+      .def("__repr__",
+           [](const SpectrumPointList& l) {
+             return "<SpectrumPointList of " + std::to_string(l.size()) + " points>";
+           })
       .attr("__hash__") = nb::none();
 }
 
