@@ -241,3 +241,34 @@ def test_records_from_python_are_read_by_their_names(mixed_file):
     for mine, theirs in zip(before, after, strict=True):
         for x, y in zip(mine, theirs, strict=True):
             assert bits(x).tolist() == bits(y).tolist()
+
+
+def test_absorbance_matrix_needs_one_wavelength_axis(tmp_path):
+    path = tmp_path / "dad.vdp"
+    with VornWriter(path) as w:
+        dad = w.add_measurement().add_dad_function(np.arange(200.0, 210.0, 2.0))
+        dad.add_spectrum(None, np.linspace(0, 1, 5), retention_time=0.1)
+        dad.add_spectrum(None, np.linspace(1, 2, 5), retention_time=None)
+        dad.add_spectrum(np.arange(201.0, 211.0, 2.0), np.linspace(2, 3, 5), retention_time=0.3)
+    with access.VornFile(str(path)) as f:
+        d = f[0].dad_analyses[0]
+        rt, mean = d.chromatogram_arrays((200.0, 204.0))
+        assert rt.tolist() == [0.1, 0.3]
+        assert mean.tolist() == [p.intensity for p in d.get_chromatogram(ValueRange(200, 204))]
+        with pytest.raises(ValueError, match="spectrum 2 has 5 wavelengths of its own"):
+            d.absorbance_matrix()
+
+
+def test_analysis_without_timed_spectra(tmp_path):
+    path = tmp_path / "untimed.vdp"
+    with VornWriter(path) as w:
+        m = w.add_measurement()
+        m.add_ms_function().add_spectrum(np.array([100.0]), np.array([1.0]))
+        m.add_dad_function(np.arange(200.0, 210.0, 2.0)).add_spectrum(None, np.ones(5))
+    with access.VornFile(str(path)) as f:
+        a, d = f[0].qual_analyses[0], f[0].dad_analyses[0]
+        assert a.xic_arrays([(0, 1000)])[1].shape == (1, 0)
+        assert len(a.tic_arrays()[0]) == 0
+        rt, wavelengths, matrix = d.absorbance_matrix()
+        assert matrix.shape == (0, 5) and wavelengths.tolist() == [200, 202, 204, 206, 208]
+        assert d.chromatogram_arrays((200, 300))[1].shape == (0,)
