@@ -43,7 +43,16 @@ void register_filter_option(nb::module_& m) {
               "Retention-time window (ValueRange), or None for no limit.",
               nb::for_setter(nb::arg("value").none()))
       .def("__str__", &option_text)
-      .def("__repr__", &option_text);
+      .def("__repr__", &option_text)
+      .def("__getstate__",
+           [](const O& o) {
+             return nb::make_tuple(o.acquisition_condition, o.extract_mz_range,
+                                   o.retention_time_range);
+           })
+      .def("__setstate__", [](O& o, const nb::tuple& t) {
+        if (nb::len(t) != 3) throw nb::value_error("bad ChromatogramFilterOption state");
+        new (&o) O{t[0], t[1], t[2]};
+      });
 }
 
 }  // namespace vorn::py
