@@ -44,6 +44,10 @@ CHILD = textwrap.dedent(
         "max plot": lambda: dad.get_max_plot(ValueRange(250, 260), 2.0),
         "dad spectrum": lambda: dad.get_spectrum(0).get_spectrum_points(),
         "trace": lambda: quan.get_trace_points(quan.get_trace_count() - 1),
+        "trace arrays": lambda: quan.trace_arrays(quan.get_trace_count() - 1),
+        "xic arrays": lambda: qual.xic_arrays([(400.0, 401.0), (500.0, 600.0)]),
+        "dad arrays": lambda: dad.chromatogram_arrays((250.0, 260.0)),
+        "absorbance matrix": lambda: dad.absorbance_matrix(),
         "measurement": lambda: f.get_measurement(0),
     }
     outcome = {}

@@ -170,36 +170,39 @@ void xic_matrix(const MappedFile& file, std::span<const int64_t> positions,
     std::vector<WindowSum> sums;
     std::vector<double> rows, base_rows;  // k × kBlock, by window in `by_lo` order
   };
-  for_blocks(
-      n, kBlock,
-      [&] {
-        return State{{},
-                     std::vector<WindowSum>(k),
-                     std::vector<double>(k * kBlock),
-                     std::vector<double>(base_x ? k * kBlock : 0)};
-      },
-      [&](State& st, size_t begin, size_t end) {
-        const std::vector<uint32_t>& order = windows.by_lo();
-        uint64_t read_from = UINT64_MAX, read_to = 0;
-        for (size_t s = begin; s < end; ++s) {
-          if (positions[s] < 0) throw FormatError("negative spectrum position", 0);
-          SpectrumBlock block(file.bytes(), static_cast<uint64_t>(positions[s]));
-          sum_windows(block, windows, order.data(), k, lowest, st.sums.data(), st.scratch);
-          read_from = std::min(read_from, block.position());
-          read_to = std::max(read_to, block.position() + block.stored_size());
-          const size_t col = s - begin;
-          for (size_t i = 0; i < k; ++i) st.rows[i * kBlock + col] = st.sums[i].sum;
-          if (base_x)
-            for (size_t i = 0; i < k; ++i) st.base_rows[i * kBlock + col] = st.sums[i].base_x;
-        }
-        if (read_from < read_to) file.release(read_from, read_to - read_from);
-        const size_t width = end - begin;
-        for (size_t i = 0; i < k; ++i) {
-          const size_t row = order[i] * n + begin;
-          std::copy_n(st.rows.data() + i * kBlock, width, intensity + row);
-          if (base_x) std::copy_n(st.base_rows.data() + i * kBlock, width, base_x + row);
-        }
-      });
+  // Checked: a file cut short under the mapping raises IoError.
+  file.checked([&] {
+    for_blocks(
+        n, kBlock,
+        [&] {
+          return State{{},
+                       std::vector<WindowSum>(k),
+                       std::vector<double>(k * kBlock),
+                       std::vector<double>(base_x ? k * kBlock : 0)};
+        },
+        [&](State& st, size_t begin, size_t end) {
+          const std::vector<uint32_t>& order = windows.by_lo();
+          uint64_t read_from = UINT64_MAX, read_to = 0;
+          for (size_t s = begin; s < end; ++s) {
+            if (positions[s] < 0) throw FormatError("negative spectrum position", 0);
+            SpectrumBlock block(file.bytes(), static_cast<uint64_t>(positions[s]));
+            sum_windows(block, windows, order.data(), k, lowest, st.sums.data(), st.scratch);
+            read_from = std::min(read_from, block.position());
+            read_to = std::max(read_to, block.position() + block.stored_size());
+            const size_t col = s - begin;
+            for (size_t i = 0; i < k; ++i) st.rows[i * kBlock + col] = st.sums[i].sum;
+            if (base_x)
+              for (size_t i = 0; i < k; ++i) st.base_rows[i * kBlock + col] = st.sums[i].base_x;
+          }
+          if (read_from < read_to) file.release(read_from, read_to - read_from);
+          const size_t width = end - begin;
+          for (size_t i = 0; i < k; ++i) {
+            const size_t row = order[i] * n + begin;
+            std::copy_n(st.rows.data() + i * kBlock, width, intensity + row);
+            if (base_x) std::copy_n(st.base_rows.data() + i * kBlock, width, base_x + row);
+          }
+        });
+  });
 }
 
 }  // namespace vorn::analysis
