@@ -23,10 +23,14 @@ int traverse_objects(PyObject* self, visitproc visit, void* arg) {
   return result;
 }
 
+// Drops the references, leaving None: nothing should use a cleared object,
+// but code that does finds None rather than a null pointer.
 template <typename T>
 int clear_objects(PyObject* self) {
   if (!nb::inst_ready(self)) return 0;
-  visit_objects(*nb::inst_ptr<T>(self), [](nb::object& o) { o.reset(); });
+  visit_objects(*nb::inst_ptr<T>(self), [](nb::object& o) {
+    if (o.is_valid()) o = nb::none();
+  });
   return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
 #include "converter.hpp"
 
@@ -20,6 +21,14 @@ struct ConversionRun {
   nb::object process = nb::none();
   bool cancelled = false;
 };
+
+// The pool and process a run holds can lead back to it (a pool's queued work
+// holds the converter), so runs take part in garbage collection.
+template <typename F>
+void visit_objects(ConversionRun& r, F&& f) {
+  f(r.executor);
+  f(r.process);
+}
 
 namespace {
 
@@ -253,7 +262,8 @@ void shut_down(nb::handle executor) {
 }
 
 void register_conversion_run(nb::module_& m) {
-  nb::class_<ConversionRun>(m, "_ConversionRun", "The state of one conversion run.");
+  nb::class_<ConversionRun>(m, "_ConversionRun", "The state of one conversion run.",
+                            nb::type_slots(gc_slots<ConversionRun>()));
 }
 
 }  // namespace vorn::py
