@@ -24,8 +24,8 @@ class VornWriter:
         pass
 
     @property
-    def path(self) -> str:
-        """Destination path."""
+    def path(self) -> object:
+        """Destination path, as given."""
 
     @property
     def bytes_written(self) -> int:
