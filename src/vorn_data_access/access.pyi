@@ -37,7 +37,7 @@ class VornFile:
     An open container file. Use it in a ``with`` block; it hands out the file's measurements.
     """
 
-    def __init__(self, file_path: str | os.PathLike[str]) -> None:
+    def __init__(self, file_path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> None:
         """Opens the container file at `file_path` and reads its jump table."""
 
     def __enter__(self) -> VornFile:
@@ -53,7 +53,7 @@ class VornFile:
         """Closes the file. Closing again does nothing."""
 
     @property
-    def file_path(self) -> str | os.PathLike[str]:
+    def file_path(self) -> str | bytes | os.PathLike[str] | os.PathLike[bytes]:
         """The path exactly as given to the constructor."""
 
     def __str__(self) -> str: ...

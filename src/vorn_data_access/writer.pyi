@@ -20,11 +20,11 @@ class VornWriter:
     Writes a container file. Spectra stream to disk as they are added; the file appears under its name only when finished (leaving a ``with`` block normally finishes it, an exception abandons it). An existing file is refused unless ``overwrite`` is true.
     """
 
-    def __init__(self, path: str | os.PathLike[str], *, overwrite: bool = False, converter_version: tuple[int, int, int] = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None:
+    def __init__(self, path: str | bytes | os.PathLike[str] | os.PathLike[bytes], *, overwrite: bool = False, converter_version: tuple[int, int, int] = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None:
         pass
 
     @property
-    def path(self) -> object:
+    def path(self) -> str | bytes | os.PathLike[str] | os.PathLike[bytes]:
         """Destination path, as given."""
 
     @property
