@@ -9,7 +9,7 @@ import pytest
 
 from vorn_data_access import access, qual, quan
 from vorn_data_access._internal import _description, _index, _reader
-from vorn_data_access.common import SpectrumBasedChromatogramPoint, ValueRange
+from vorn_data_access.common import ValueRange
 from vorn_data_access.exception import VornClosedError
 from vorn_data_access.writer import VornWriter
 
@@ -54,10 +54,6 @@ def through_user_overrides(anchor):
     anchor.description = record._SpectrumIndex__spectrum_description
 
 
-def through_a_point(anchor):
-    anchor.point = SpectrumBasedChromatogramPoint(0, [anchor], 1.0, 2.0)
-
-
 def through_value_types(anchor):
     scan = _description.TripleQScanCondition()
     scan._TripleQScanCondition__target_mz = anchor
@@ -74,7 +70,6 @@ def through_a_reader(anchor):
 CYCLES = [
     through_record_fields,
     through_user_overrides,
-    through_a_point,
     through_value_types,
     through_a_reader,
 ]
@@ -124,20 +119,6 @@ def test_cycles_through_objects_of_a_file(small_file, tmp_path):
         anchor.writers = [w, m, m.add_ms_function()]
 
     assert collected(writer_path)
-
-
-def test_points_of_numbers_are_not_tracked(small_file):
-    """Chromatograms come by the million: points of plain numbers cost the
-    collector nothing."""
-    with access.VornFile(str(small_file)) as f:
-        a = f.get_measurement(0).get_qual_analysis(0)
-        option = qual.ChromatogramFilterOption(
-            a.unique_acquisition_conditions[0], ValueRange(0.0, 2000.0)
-        )
-        points = a.get_xic(option) + a.get_tic(a.unique_acquisition_conditions[0])
-    assert points and not any(gc.is_tracked(p) for p in points)
-    assert not gc.is_tracked(SpectrumBasedChromatogramPoint(1, 2.0, 3.0, None))
-    assert gc.is_tracked(SpectrumBasedChromatogramPoint(1, [], 3.0, None))
 
 
 @pytest.mark.parametrize("enabled", [True, False])

@@ -28,40 +28,30 @@ struct ChromatogramPointObject {
   PyObject* base_x;
 };
 
-// Values that can hold no reference to another object, so no cycle.
-inline bool atomic_value(PyObject* v) {
-  return v == Py_None || PyFloat_CheckExact(v) || PyLong_CheckExact(v) || PyBool_Check(v) ||
-         PyUnicode_CheckExact(v);
-}
-
-// A point of the class itself (not a subclass), its fields unset: the caller
-// sets all four, then calls `finish_chromatogram_point`. Points take part in
-// cyclic garbage collection (their values may be anything), but like tuples
-// of numbers the collector need not watch one that holds only atomic values.
-inline PyObject* alloc_chromatogram_point(PyTypeObject* type) {
-  return reinterpret_cast<PyObject*>(_PyObject_GC_New(type));
-}
-
-inline void finish_chromatogram_point(PyObject* o) {
-  auto* p = reinterpret_cast<ChromatogramPointObject*>(o);
-  if (!atomic_value(p->spectrum_index) || !atomic_value(p->retention_time) ||
-      !atomic_value(p->intensity) || !atomic_value(p->base_x))
-    PyObject_GC_Track(o);
-}
-
 // A new point of `type` (the class or a subclass); the values are borrowed.
-// `exact`: `type` is the class itself (not a subclass).
+// `exact`: `type` is the class itself (not a subclass), whose instances need
+// no zeroing and no collector tracking, so a plain allocation will do.
 inline PyObject* new_chromatogram_point(PyTypeObject* type, PyObject* spectrum_index,
                                         PyObject* retention_time, PyObject* intensity,
                                         PyObject* base_x, bool exact = false) {
-  PyObject* o = exact ? alloc_chromatogram_point(type) : type->tp_alloc(type, 0);
+  PyObject* o;
+  if (exact) {
+    o = static_cast<PyObject*>(PyObject_Malloc(sizeof(ChromatogramPointObject)));
+    if (!o) return PyErr_NoMemory();
+    PyObject_Init(o, type);
+  } else {
+    o = type->tp_alloc(type, 0);
+  }
   if (!o) return nullptr;
   auto* p = reinterpret_cast<ChromatogramPointObject*>(o);
-  p->spectrum_index = Py_NewRef(spectrum_index);
-  p->retention_time = Py_NewRef(retention_time);
-  p->intensity = Py_NewRef(intensity);
-  p->base_x = Py_NewRef(base_x);
-  if (exact) finish_chromatogram_point(o);
+  Py_INCREF(spectrum_index);
+  Py_INCREF(retention_time);
+  Py_INCREF(intensity);
+  Py_INCREF(base_x);
+  p->spectrum_index = spectrum_index;
+  p->retention_time = retention_time;
+  p->intensity = intensity;
+  p->base_x = base_x;
   return o;
 }
 

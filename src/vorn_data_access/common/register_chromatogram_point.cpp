@@ -26,31 +26,15 @@ PyObject* point_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOO:SpectrumBasedChromatogramPoint",
                                    const_cast<char**>(names), &a, &b, &c, &d))
     return nullptr;
-  return new_chromatogram_point(type, a, b, c, d, type == g_point_type);
-}
-
-int point_traverse(PyObject* self, visitproc visit, void* arg) {
-  auto* p = reinterpret_cast<Point*>(self);
-  Py_VISIT(Py_TYPE(self));
-  Py_VISIT(p->spectrum_index);
-  Py_VISIT(p->retention_time);
-  Py_VISIT(p->intensity);
-  Py_VISIT(p->base_x);
-  return 0;
-}
-
-int point_clear(PyObject* self) {
-  auto* p = reinterpret_cast<Point*>(self);
-  Py_CLEAR(p->spectrum_index);
-  Py_CLEAR(p->retention_time);
-  Py_CLEAR(p->intensity);
-  Py_CLEAR(p->base_x);
-  return 0;
+  return new_chromatogram_point(type, a, b, c, d);
 }
 
 void point_dealloc(PyObject* self) {
-  PyObject_GC_UnTrack(self);
-  point_clear(self);
+  auto* p = reinterpret_cast<Point*>(self);
+  Py_XDECREF(p->spectrum_index);
+  Py_XDECREF(p->retention_time);
+  Py_XDECREF(p->intensity);
+  Py_XDECREF(p->base_x);
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -110,8 +94,6 @@ PyMemberDef point_members[] = {
 PyType_Slot point_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(point_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(point_dealloc)},
-    {Py_tp_traverse, reinterpret_cast<void*>(point_traverse)},
-    {Py_tp_clear, reinterpret_cast<void*>(point_clear)},
     {Py_tp_str, reinterpret_cast<void*>(point_str)},
     {Py_tp_repr, reinterpret_cast<void*>(point_str)},
     {Py_tp_richcompare, reinterpret_cast<void*>(point_richcompare)},
@@ -126,8 +108,7 @@ PyType_Slot point_slots[] = {
     {0, nullptr}};
 
 PyType_Spec point_spec = {"vorn_data_access.common.SpectrumBasedChromatogramPoint", sizeof(Point),
-                          0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
-                          point_slots};
+                          0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, point_slots};
 
 template <typename T>
 nb::ndarray<nb::numpy, T, nb::ndim<1>> owned_array(std::vector<T>&& v) {

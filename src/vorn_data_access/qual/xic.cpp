@@ -279,9 +279,8 @@ class PointBuilder {
     cls_ = cls;
   }
 
-  // Ten million points make this the hot loop of a large request: points of
-  // numbers that the collector need not track, and the new floats handed over
-  // without extra reference counting.
+  // Ten million points make this the hot loop of a large request: plain
+  // allocations, and the new floats handed over without extra reference counting.
   void spectrum(size_t s, const std::vector<WindowSum>& results) {
     const Kept& k = plan_.kept[s];
     PyObject* index = k.index.ptr();
@@ -292,18 +291,18 @@ class PointBuilder {
       PyObject* base = new_float(results[i].base_x);
       PyObject* p;
       if (native_) {
-        p = alloc_chromatogram_point(native_);
+        p = static_cast<PyObject*>(PyObject_Malloc(sizeof(ChromatogramPointObject)));
         if (!p) {
           Py_DECREF(sum);
           Py_DECREF(base);
           throw nb::python_error();
         }
+        PyObject_Init(p, native_);
         auto* point = reinterpret_cast<ChromatogramPointObject*>(p);
         point->spectrum_index = Py_NewRef(index);
         point->retention_time = Py_NewRef(rt);
         point->intensity = sum;
         point->base_x = base;
-        finish_chromatogram_point(p);
       } else {
         nb::object made = cls_(nb::handle(index), nb::handle(rt), nb::steal(sum), nb::steal(base));
         p = made.release().ptr();
