@@ -10,9 +10,12 @@ import sys
 import tempfile
 
 PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "src" / "vorn_data_access"
+# Types of members whose bindings take and return plain objects.
+PATTERNS = pathlib.Path(__file__).resolve().parent / "stub_types.txt"
 MODULES = [
     "access",
     "qual",
+    "quan",
     "common",
     "converter",
     "writer",
@@ -21,6 +24,9 @@ MODULES = [
     "_internal._description",
     "_internal._enum",
 ]
+# Modules whose stubs keep their private names: quan's analyses derive from
+# the private _TraceAnalysis, which a stub without it could not name.
+WITH_PRIVATE = {"quan"}
 
 
 def stub_path(folder, module):
@@ -37,6 +43,9 @@ def generate(folder):
                 "-m",
                 "nanobind.stubgen",
                 "-q",
+                "-p",
+                str(PATTERNS),
+                *(["-P"] if module in WITH_PRIVATE else []),
                 "-m",
                 f"vorn_data_access.{module}",
                 "-o",
