@@ -97,7 +97,7 @@ def main():
     print(f"  plain loop            {loop:7.2f} s")
     for workers in (1, 2):
         with (
-            LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=None) as c,
+            LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=":0") as c,
             Client(c) as client,
         ):
             cohort.extract_xics(paths[:2], t, client)  # workers import the package
@@ -114,7 +114,7 @@ def main():
         out = OUT / f"converted_{workers}"
         shutil.rmtree(out, ignore_errors=True)
         with (
-            LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=None) as c,
+            LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=":0") as c,
             Client(c) as client,
         ):
             took, table = timed(lambda client=client, out=out: cohort.convert(sources, out, client))

@@ -27,7 +27,7 @@ pytestmark = pytest.mark.filterwarnings("ignore::DeprecationWarning", "ignore::R
 def client():
     with (
         distributed.LocalCluster(
-            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
+            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0"
         ) as cluster,
         distributed.Client(cluster) as c,
     ):
@@ -193,7 +193,7 @@ class KillOnce(distributed.WorkerPlugin):
 def test_a_killed_worker_is_retried_and_nothing_is_lost(runs, tmp_path):
     with (
         distributed.LocalCluster(
-            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
+            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0"
         ) as cluster,
         distributed.Client(cluster) as c,
     ):

@@ -75,7 +75,7 @@ def _client(client: Any) -> Iterator[Any]:
             n_workers=os.cpu_count() or 1,
             threads_per_worker=1,
             processes=True,
-            dashboard_address=None,
+            dashboard_address=":0",
         ) as cluster,
         distributed.Client(cluster) as local,
     ):
@@ -333,7 +333,9 @@ def _trace_task(
                 found = a.find_traces(t["q1"], t["q3"], tolerance=t["tolerance"])
                 if not found:
                     q3 = "" if t["q3"] is None else f" and Q3 {t['q3']:g}"
-                    raise LookupError(f"no trace with Q1 {t['q1']:g}{q3} in {path}")
+                    missing = LookupError(f"no trace with Q1 {t['q1']:g}{q3} in {path}")
+                    out.extend(_failed_rows(path, [t["name"]], missing))
+                    continue
                 times, intensities = a.trace_arrays(found[0].index)
                 keep = _in_range(times, t["rt_min"], t["rt_max"])
                 out.append(_row(path, t["name"], times[keep], intensities[keep]))
@@ -418,7 +420,11 @@ def _run(tasks: list[tuple], client: Any, lazy: bool) -> Any:
         dd = _needs("dask.dataframe")
         meta = pd.DataFrame({c: pd.Series(dtype=object) for c in RESULT_COLUMNS})
         parts = [dask.delayed(_frame)(*t) for t in tasks]
-        return dd.from_delayed(parts, meta=meta, verify_meta=False) if parts else meta
+        if not parts:
+            return meta
+        # Dask would turn object columns into Arrow strings: the arrays too.
+        with dask.config.set({"dataframe.convert-string": False}):
+            return dd.from_delayed(parts, meta=meta, verify_meta=False)
     with _client(client) as c:
         futures = [c.submit(*t, pure=False) for t in tasks]
         rows = [row for future in futures for row in future.result()]
