@@ -19,7 +19,16 @@ sys.path.insert(0, str(pathlib.Path(__file__).parent.parent / "tests"))
 from mzml_oracle import open_source  # noqa: E402
 
 HERE = pathlib.Path(__file__).parent
-SHARED = HERE.parent.parent / "shared" / "data" / "mzml"
+# The team's shared sample folder, ../shared/data/mzml seen from the checkout
+# (a worktree sits one level deeper, so look upwards).
+SHARED = next(
+    (
+        p / "shared" / "data" / "mzml"
+        for p in HERE.parents
+        if (p / "shared" / "data" / "mzml").is_dir()
+    ),
+    HERE / "no shared samples",
+)
 BUNDLED = HERE.parent / "tests" / "data" / "mzml"
 
 

@@ -17,7 +17,16 @@ from vorn_data_access import access, converter
 
 HERE = pathlib.Path(__file__).parent
 BUNDLED = HERE / "data" / "mzml"
-SHARED = HERE.parent.parent / "shared" / "data" / "mzml"
+# The team's shared sample folder, ../shared/data/mzml seen from the checkout
+# (a worktree sits one level deeper, so look upwards).
+SHARED = next(
+    (
+        p / "shared" / "data" / "mzml"
+        for p in HERE.parents
+        if (p / "shared" / "data" / "mzml").is_dir()
+    ),
+    HERE / "no shared samples",
+)
 SOURCES = sorted(
     {
         p.name: p
