@@ -341,7 +341,7 @@ FunctionDescription ContainerReader::next_function() {
 SpectrumDescription ContainerReader::next_spectrum() {
   std::lock_guard lock(mutex_);
   begin_record(BufferKind::kSpectra, "spectrum description");
-  return with_cursor("record", [](ByteCursor& c) { return decode_spectrum(c); });
+  return with_cursor("record", [this](ByteCursor& c) { return decode_spectrum(c, version_[1]); });
 }
 
 SpectrumPoints ContainerReader::read_spectrum() {

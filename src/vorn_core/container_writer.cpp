@@ -13,6 +13,7 @@
 #include "file_sink.hpp"
 #include "format.hpp"
 #include "record_codec.hpp"
+#include "record_limits.hpp"
 #include "transform.hpp"
 #include "zstd_codec.hpp"
 
@@ -93,6 +94,10 @@ void put_int64_array(ByteSink& out, const std::vector<int64_t>& v) {
 
 void put_buffer(ByteSink& out, BufferKind kind, uint32_t records, const std::vector<uint8_t>& raw,
                 int level) {
+  if (raw.size() > limits::kBufferRaw)
+    throw UsageError(
+        "the description records of one block exceed 1 GiB, the most a container "
+        "file holds");
   std::vector<uint8_t> frame;
   zstd_compress_append(raw, level, frame);
   bool stored = frame.size() >= raw.size();
@@ -272,6 +277,7 @@ size_t ContainerWriter::add_measurement(MeasurementDescription description) {
   state_->require_open();
   if (state_->measurements.size() >= limits::kMeasurements)
     throw UsageError("too many measurements for one file");
+  check_limits(description);
   state_->measurements.push_back({std::move(description), {}, false, 0});
   return state_->measurements.size() - 1;
 }
@@ -288,6 +294,8 @@ size_t ContainerWriter::add_function(size_t measurement, FunctionSpec spec) {
     throw UsageError("wavelengths belong to diode-array functions (at most 1,048,576)");
   if (spec.explicit_conditions.size() > limits::kConditions)
     throw UsageError("too many acquisition conditions for one function");
+  check_properties(spec.supplemental_properties, "function supplemental properties");
+  for (const auto& c : spec.explicit_conditions) check_limits(c, "acquisition condition");
   FunctionState f;
   f.measurement = measurement;
   f.spec = std::move(spec);
@@ -324,6 +332,7 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   if (in.profile_x.has_value() != in.profile_intensity.has_value())
     throw UsageError("a profile spectrum needs both x and intensity arrays");
   if (in.profile_x) check_points(*in.profile_x, *in.profile_intensity, "profile spectrum");
+  check_limits(d);
 
   std::vector<uint8_t> block;
   encode_spectrum_block(in.x, in.intensity, s.options.encoding, block);
@@ -336,8 +345,13 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
 
   ByteSink record;
   encode(record, d);
+  if (f.descriptions.size() + record.size() > limits::kBufferRaw)
+    throw UsageError(
+        "the spectrum descriptions of one function exceed 1 GiB, the most a "
+        "container file holds");
   if (derive) {
     AcquisitionConditionRecord c = condition_of(d, in.extras);
+    check_limits(c, "acquisition condition");
     size_t h = condition_hash(c);
     uint32_t id = static_cast<uint32_t>(f.derived.size());
     auto [lo, hi] = f.derived_by_hash.equal_range(h);

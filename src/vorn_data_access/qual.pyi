@@ -355,6 +355,42 @@ class Spectrum:
     def supplemental_properties(self) -> object:
         """Further properties (dict)."""
 
+    @property
+    def precursor_charge(self) -> object:
+        """Charge state of the precursor (int), or None."""
+
+    @property
+    def possible_charge_states(self) -> object:
+        """Charge states the precursor may have (list of int), or None."""
+
+    @property
+    def precursor_intensity(self) -> object:
+        """Intensity of the selected precursor ion, or None."""
+
+    @property
+    def activation_method(self) -> object:
+        """
+        How the precursor was activated: PSI-MS term name(s) such as 'beam-type collision-induced dissociation', several joined by ', '; or None.
+        """
+
+    @property
+    def isolation_window_target(self) -> object:
+        """Centre m/z of the precursor isolation window, or None."""
+
+    @property
+    def isolation_window_lower_offset(self) -> object:
+        """How far the isolation window reaches below its target (m/z), or None."""
+
+    @property
+    def isolation_window_upper_offset(self) -> object:
+        """How far the isolation window reaches above its target (m/z), or None."""
+
+    @property
+    def ion_injection_time(self) -> object:
+        """
+        Ion injection (accumulation) time of the scan in milliseconds, or None.
+        """
+
     def get_spectrum_points(self) -> object:
         """The spectrum's points (read once, then kept)."""
 
