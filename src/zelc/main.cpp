@@ -74,11 +74,14 @@ int convert(const Options& o) {
   uint64_t done = 0;
   for (size_t i = 0; i < o.sources.size(); ++i) {
     const std::string& source = o.sources[i];
-    if (!writer) writer = std::make_unique<vorn::ContainerWriter>(outputs[o.split ? i : 0], writer_options);
+    if (!writer)
+      writer = std::make_unique<vorn::ContainerWriter>(outputs[o.split ? i : 0], writer_options);
     try {
       MeasurementBuilder builder(*writer, o, source, counts);
       auto on_progress = [&](uint64_t consumed, uint64_t) {
-        if (total) reporter.progress(100.0 * static_cast<double>(done + consumed) / static_cast<double>(total));
+        if (total)
+          reporter.progress(100.0 * static_cast<double>(done + consumed) /
+                            static_cast<double>(total));
       };
       std::string root = root_element(source);
       if (root == "mzML" || root == "indexedmzML")
@@ -104,6 +107,7 @@ int convert(const Options& o) {
                   ", analog " + std::to_string(counts.analog));
   lines.push_back("Spectra: " + std::to_string(counts.spectra));
   lines.push_back("Traces: " + std::to_string(counts.traces));
+  for (const std::string& line : counts.skipped_lines()) lines.push_back(line);
   reporter.finish(lines);
   return 0;
 }

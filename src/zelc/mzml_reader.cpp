@@ -60,6 +60,38 @@ ArrayRole role_of(const Params& p) {
   return ArrayRole::kOther;
 }
 
+// What an array that is not kept holds, for the report: its array term
+// ("mean inverse reduced ion mobility array"), the name a "non-standard data
+// array" gives, or its first userParam.
+std::string array_name(const Params& p) {
+  if (const Param* other = p.find("MS:1000786"); other && !other->value.empty())
+    return other->value;
+  for (const Param& q : p.items)
+    if (!q.accession.empty() && q.name.size() > 6 && q.name.ends_with(" array")) return q.name;
+  for (const Param& q : p.items)
+    if (q.accession.empty() && !q.name.empty()) return q.name;
+  return "unnamed";
+}
+
+// The time unit of a chromatogram's time array: its PSI unit name.
+std::string time_unit_of(const Param& p) {
+  if (p.unit_accession == "UO:0000010") return "second";
+  if (p.unit_accession == "UO:0000031" || p.unit_accession == "MS:1000038") return "minute";
+  if (p.unit_accession == "UO:0000032") return "hour";
+  if (p.unit_accession == "UO:0000028") return "millisecond";
+  if (!p.unit_name.empty()) return p.unit_name;
+  return "minute";
+}
+
+// The dissociation methods of an <activation>: its terms without a value
+// (energies carry one).
+std::vector<std::string> methods_of(const Params& activation) {
+  std::vector<std::string> out;
+  for (const Param& p : activation.items)
+    if (!p.accession.empty() && p.value.empty() && !p.name.empty()) out.push_back(p.name);
+  return out;
+}
+
 class MzmlHandler : public XmlHandler {
  public:
   explicit MzmlHandler(SourceSink& sink) : sink_(sink) {}
@@ -180,6 +212,9 @@ class MzmlHandler : public XmlHandler {
       instrument_seen_ = true;
     } else if (name == "sourceFile") {
       in_source_file_ = false;
+    } else if (name == "activation") {
+      if (in_spectrum_ && in_precursor_ && !spectrum_.precursors.empty())
+        spectrum_.precursors.back().methods = methods_of(spectrum_.precursors.back().activation);
     } else if (name == "precursor") {
       in_precursor_ = false;
     } else if (name == "product") {
@@ -198,7 +233,9 @@ class MzmlHandler : public XmlHandler {
   }
 
   void text(std::string_view data) override {
-    if (in_binary_) array_.base64.append(data);
+    if (!in_binary_) return;
+    if (array_.base64.size() + data.size() > kMaxBinaryText) refuse_large_binary();
+    array_.base64.append(data);
   }
 
   bool began() const { return began_; }
@@ -240,9 +277,22 @@ class MzmlHandler : public XmlHandler {
     sink_.begin(run_);
   }
 
+  [[noreturn]] void refuse_large_binary() const {
+    const std::string& id = in_spectrum_ ? spectrum_.id : chromatogram_.id;
+    throw std::runtime_error(std::string(in_spectrum_ ? "spectrum" : "chromatogram") + " '" +
+                             id.substr(0, 200) +
+                             "': a binary array is larger than the most points a spectrum may "
+                             "have could take");
+  }
+
   void finish_array() {
     ArrayRole role = role_of(array_.params);
-    if (role == ArrayRole::kOther) return;  // non-standard arrays are not kept
+    if (role == ArrayRole::kOther) {  // kept out, and said so in the result
+      if (in_spectrum_) spectrum_.other_arrays.push_back(array_name(array_.params));
+      if (in_chromatogram_) chromatogram_.other_arrays.push_back(array_name(array_.params));
+      array_.base64.clear();
+      return;
+    }
     vorn::FloatArray values = decode_mzml_array(array_.base64, encoding_of(array_.params));
     array_.base64.clear();
     if (in_spectrum_) {
@@ -261,9 +311,8 @@ class MzmlHandler : public XmlHandler {
       } else if (role == ArrayRole::kTime) {
         chromatogram_.time = std::move(values);
         chromatogram_.has_time = true;
-        for (const Param& p : array_.params.items)
-          if (p.accession == "MS:1000595")
-            chromatogram_.time_unit = p.unit_accession == "UO:0000010" ? "second" : "minute";
+        if (const Param* time = array_.params.find("MS:1000595"))
+          chromatogram_.time_unit = time_unit_of(*time);
       }
     }
   }

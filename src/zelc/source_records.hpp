@@ -56,17 +56,21 @@ struct RunInfo {
 struct Precursor {
   std::string spectrum_ref;
   Params isolation, selected_ion, activation;
+  // PSI-MS names of the activation's dissociation methods, in file order.
+  std::vector<std::string> methods;
 };
 
 struct RawSpectrum {
   std::string id;
-  Params params;       // the spectrum's own, referenced groups expanded
-  Params scan;         // its first scan
+  Params params;  // the spectrum's own, referenced groups expanded
+  Params scan;    // its first scan
   std::optional<std::pair<double, double>> scan_window;
   std::vector<Precursor> precursors;
   bool absorbance = false;  // x is a wavelength
   vorn::FloatArray x, intensity;
   bool has_x = false, has_intensity = false;
+  // Names of the binary arrays that are not kept (ion mobility, charge, ...).
+  std::vector<std::string> other_arrays;
 };
 
 struct RawChromatogram {
@@ -76,6 +80,7 @@ struct RawChromatogram {
   vorn::FloatArray time, intensity;
   bool has_time = false, has_intensity = false;
   std::string time_unit = "minute";
+  std::vector<std::string> other_arrays;
 };
 
 // Receives what a reader reads, in file order.

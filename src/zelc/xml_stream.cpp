@@ -166,14 +166,16 @@ std::string root_element(const std::string& path) {
   bool empty = true;
   while (root.name.empty()) {
     size_t n = source.read(buffer, sizeof buffer);
-    if (n == 0) {
-      if (empty) throw std::runtime_error("the file is empty");
-      throw std::runtime_error("not an XML file (no root element)");
-    }
+    if (n == 0 && empty) throw std::runtime_error("the file is empty");
     empty = false;
-    if (XML_Parse(parser.get(), buffer, static_cast<int>(n), 0) == XML_STATUS_ERROR)
+    // The end of the input must be told: expat may hold back a large comment
+    // or DOCTYPE (and the root element after it) until it knows there is no
+    // more.
+    if (XML_Parse(parser.get(), buffer, static_cast<int>(n), n == 0) == XML_STATUS_ERROR &&
+        root.name.empty())
       throw std::runtime_error("not an XML file (" +
                                std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + ")");
+    if (n == 0 && root.name.empty()) throw std::runtime_error("not an XML file (no root element)");
   }
   return root.name;
 }
