@@ -12,17 +12,18 @@ cd "$(dirname "$0")/.."
 ./scripts/apt_install.sh clang libclang-rt-dev
 
 echo "== test suite on a sanitized build"
-python3 -m venv --system-site-packages build/sanitize-env
-build/sanitize-env/bin/python -m pip install --quiet . \
-  -C build-dir=build/sanitize -C cmake.build-type=RelWithDebInfo \
-  -C cmake.define.VORN_SANITIZE=ON
+work="$(./scripts/work_dir.sh)"
+python3 -m venv "$work/sanitize-env"
+"$work/sanitize-env/bin/python" -m pip install --quiet ".[test]" \
+  -C build-dir="$work/sanitize-build" -C cmake.build-type=RelWithDebInfo \
+  -C cmake.define.VORN_SANITIZE=ON -C cmake.define.VORN_WERROR=ON
 # The interpreter itself is not instrumented, so the runtime must load first,
 # with the C++ library whose exception functions it intercepts.
 # Leak checking is off: CPython keeps its own allocations to the end.
 LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(readlink -f "$(gcc -print-file-name=libstdc++.so)")" \
   ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-  build/sanitize-env/bin/python -m pytest -q -p no:cacheprovider tests
+  "$work/sanitize-env/bin/python" -m pytest -q -p no:cacheprovider tests
 
 echo "== fuzz targets"
 cmake -S fuzz -B fuzz/out/build -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

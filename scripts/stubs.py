@@ -13,6 +13,7 @@ PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "src" / "vorn_data_ac
 MODULES = [
     "access",
     "qual",
+    "quan",
     "common",
     "converter",
     "writer",
@@ -21,6 +22,9 @@ MODULES = [
     "_internal._description",
     "_internal._enum",
 ]
+# Modules whose stubs keep their private names: quan's analyses derive from
+# the private _TraceAnalysis, which a stub without it could not name.
+WITH_PRIVATE = {"quan"}
 
 
 def stub_path(folder, module):
@@ -37,6 +41,7 @@ def generate(folder):
                 "-m",
                 "nanobind.stubgen",
                 "-q",
+                *(["-P"] if module in WITH_PRIVATE else []),
                 "-m",
                 f"vorn_data_access.{module}",
                 "-o",

@@ -1,10 +1,18 @@
 #!/bin/sh
-# Sets up (scripts/setup.sh) and runs the test suite, then the same suite on a
-# sanitized build with the fuzz targets (scripts/sanitize.sh).
-#   QUICK=1 scripts/test.sh    the plain suite only
+# Runs the test suite the way users get the package: builds the wheel (warnings
+# as errors), repairs it with auditwheel, installs it into a clean virtual
+# environment with the test extras and runs the suite there; then the same
+# suite on a sanitized build with the fuzz targets (scripts/sanitize.sh).
+#   QUICK=1 scripts/test.sh    the wheel and the plain suite only
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
-# Run from the tests' folder so that the installed package, not src/, is imported.
-python3 -m pytest -q tests
+./scripts/apt_install.sh g++ cmake libzstd-dev libexpat1-dev zlib1g-dev python3-venv
+work="$(./scripts/work_dir.sh)"
+mkdir -p "$work"
+wheel="$(./scripts/build_wheel.sh "$work/wheelhouse" -C cmake.define.VORN_WERROR=ON)"
+echo "== wheel: $(basename "$wheel") ($(du -k "$wheel" | cut -f1) KiB)"
+python3 -m venv --clear "$work/wheel-env"
+"$work/wheel-env/bin/pip" install --quiet "$wheel[test]"
+# From the tests' folder, so that the installed wheel, not src/, is imported.
+(cd tests && "$work/wheel-env/bin/python" -m pytest -q)
 [ "${QUICK:-0}" = 1 ] || ./scripts/sanitize.sh

@@ -2,6 +2,7 @@
 the result a lone caller gets, and closing the file under running reads turns
 them into VornClosedError, never a crash or a half-read result."""
 
+import sys
 import threading
 
 import numpy as np
@@ -38,15 +39,49 @@ def busy_file(tmp_path_factory):
         dad = m.add_dad_function(wavelengths)
         for i in range(300):
             dad.add_spectrum(None, rng.uniform(0, 1, wavelengths.size), retention_time=0.004 * i)
+        # Traces of different lengths, so that one read in place of another shows.
+        for fn in (m.add_quan_function(), m.add_analog_function()):
+            for i in range(40):
+                times = np.linspace(0.0, 1.2, 50 + 7 * i)
+                fn.add_spectrum(times, rng.uniform(0, 1e4, times.size), precursor_value=100.0 + i)
     return path
+
+
+@pytest.fixture(autouse=True)
+def frequent_switches():
+    """Threads switch every few bytecodes, so unguarded read sequences interleave."""
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-5)
+    yield
+    sys.setswitchinterval(interval)
 
 
 def analyses(f):
     m = f.get_measurement(0)
-    return m.get_qual_analysis(0), m.get_dad_analysis(0)
+    return (
+        m.get_qual_analysis(0),
+        m.get_dad_analysis(0),
+        m.get_quan_analysis(0),
+        m.get_analog_analysis(0),
+    )
 
 
-def workload(qual, dad):
+def trace_values(analysis):
+    out = []
+    for k in range(analysis.get_trace_count()):
+        points = analysis.get_trace_points(k)
+        description = analysis.get_trace_description(k)
+        out.append(
+            (
+                len(points),
+                float(points.intensity_array.sum()),
+                description._InternalSpectrumDescription__precursor_value,
+            )
+        )
+    return out
+
+
+def workload(qual, dad, quan, analog):
     """Every kind of read, returning comparable plain values."""
     ms1 = qual.unique_acquisition_conditions[0]
     windows = [ValueRange(lo, lo + 0.5) for lo in np.linspace(150, 950, 40)]
@@ -66,6 +101,8 @@ def workload(qual, dad):
     ]
     plot = dad.get_max_plot(ValueRange(220, 400), 4.0)
     out.append([(p.retention_time, p.intensity, p.base_x) for p in plot])
+    out.append(trace_values(quan))
+    out.append(trace_values(analog))
     return out
 
 
@@ -105,11 +142,11 @@ def test_closing_under_running_reads(busy_file):
 
     def reader():
         # Analyses made before the close, so that it lands in the middle of reads.
-        qual, dad = analyses(f)
+        made = analyses(f)
         started.wait()
         while True:
             try:
-                result = workload(qual, dad)
+                result = workload(*made)
             except VornClosedError:
                 return
             assert result == expected

@@ -1,12 +1,9 @@
 // The reading side of the container: opens and validates a file, and offers
-// the cursor operations that index blocks are read with (position, symbols,
-// counts, offset arrays, decompressed description buffers) plus spectrum
-// decoding. Every operation checks bounds and state first; none trusts a count
-// it has not checked against the limits and the bytes that remain.
-//
-// One reader has one cursor. Operations are serialised by an internal mutex,
-// so concurrent use cannot corrupt the reader, though interleaved cursor
-// sequences from several threads read whatever the cursor points at.
+// the cursor operations of FileCursor on one shared cursor. Operations are
+// serialised by an internal mutex, so concurrent use cannot corrupt the
+// reader, though interleaved cursor sequences from several threads read
+// whatever the cursor points at. A sequence that must not be interleaved
+// runs on a private cursor of its own.
 #pragma once
 
 #include <cstdint>
@@ -16,17 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "float_array.hpp"
+#include "file_cursor.hpp"
 #include "format.hpp"
 #include "mapped_file.hpp"
 #include "records.hpp"
 
 namespace vorn {
-
-struct SpectrumPoints {
-  FloatArray x;
-  FloatArray intensity;
-};
 
 class ContainerReader {
  public:
@@ -40,12 +32,16 @@ class ContainerReader {
   bool closed() const;
   // The mapping, for decoding outside the cursor (ClosedError once closed).
   std::shared_ptr<const MappedFile> file() const;
+  // A new cursor of its own over the file (ClosedError once closed): reads
+  // on it neither see nor move the shared cursor, and keep the mapping alive.
+  FileCursor private_cursor() const;
 
   uint16_t major_version() const { return version_[0]; }
   uint16_t minor_version() const { return version_[1]; }
   uint16_t revision_version() const { return version_[2]; }
   uint64_t jump_table_position() const { return jump_table_; }
 
+  // The shared cursor's operations (FileCursor).
   void set_buffer(uint64_t position);
   void confirm_symbol(uint32_t symbol);
   uint64_t absolute_position() const;
@@ -57,44 +53,23 @@ class ContainerReader {
   void set_decompressed_buffer();
   void reset_decompressed_buffer();
   bool in_decompressed_buffer() const;
-
-  // The next record of the current decompressed buffer, which must hold
-  // records of that kind.
   MeasurementDescription next_measurement();
   FunctionDescription next_function();
   SpectrumDescription next_spectrum();
-
-  // Decodes the spectrum data block at the cursor.
   SpectrumPoints read_spectrum();
-  // Decodes only the chunks of the block at the cursor that may hold x in
-  // [lo, hi]: a superset of those points, in ascending x (all points when the
-  // block stores no x).
   SpectrumPoints read_spectrum_window(double lo, double hi);
 
  private:
-  struct Decompressed {
-    BufferKind kind;
-    uint32_t records;
-    uint32_t records_read = 0;
-    std::vector<uint8_t> bytes;
-    size_t cursor = 0;
-    uint64_t resume_at = 0;  // file position after the buffer
-  };
-
-  std::span<const uint8_t> bytes_locked() const;
   template <typename F>
-  auto with_cursor(const char* what, F&& f);
-  void require_file_mode(const char* what) const;
-  void begin_record(BufferKind kind, const char* what);
+  auto on_cursor(F&& op);
+  template <typename F>
+  auto on_cursor(F&& op) const;
 
   mutable std::mutex mutex_;
   std::shared_ptr<const MappedFile> file_;
   uint16_t version_[3] = {0, 0, 0};
   uint64_t jump_table_ = 0;
-  uint64_t position_ = 0;
-  // The last count read: an offset array must hold at least that many entries.
-  uint64_t last_count_ = 0;
-  std::optional<Decompressed> decompressed_;
+  std::optional<FileCursor> cursor_;  // empty once closed
 };
 
 }  // namespace vorn

@@ -1,16 +1,96 @@
-from vorn_data_access._internal._description import InternalSpectrumDescription
-from vorn_data_access._internal._reader import SpectrumPointList
+"""
+Quantitative (SRM/SIM) and analog analyses.
+
+``Measurement`` builds these through their private factories. Each analysis keeps its function index record and serves the traces of its function: one trace per selected-reaction or selected-ion monitoring channel (quan) or per analog channel, its x values retention times.
+"""
+
+from vorn_data_access._internal._enum import (
+    VornSymbols as VornSymbols
+)
+from vorn_data_access._internal._index import (
+    SpectrumIndex as SpectrumIndex
+)
+
 
 class _TraceAnalysis:
-    @property
-    def index(self) -> int: ...
-    @property
-    def function_index(self) -> object: ...
-    @property
-    def supplemental_properties(self) -> dict: ...
-    def get_trace_count(self) -> int: ...
-    def get_trace_description(self, index: int) -> InternalSpectrumDescription: ...
-    def get_trace_points(self, index: int) -> SpectrumPointList: ...
+    """What quantitative and analog analyses share: a function's traces."""
 
-class QuanAnalysis(_TraceAnalysis): ...
-class AnalogAnalysis(_TraceAnalysis): ...
+    @classmethod
+    def _create(cls, function_index: object | None, index: object | None) -> object: ...
+
+    @property
+    def _index(self) -> object: ...
+
+    @_index.setter
+    def _index(self, value: object | None) -> None: ...
+
+    @property
+    def _function_index(self) -> object: ...
+
+    @_function_index.setter
+    def _function_index(self, value: object | None) -> None: ...
+
+    @property
+    def _trace_index_list(self) -> object: ...
+
+    @_trace_index_list.setter
+    def _trace_index_list(self, value: object | None) -> None: ...
+
+    @property
+    def index(self) -> object:
+        """
+        Position of this analysis among the measurement's analyses of its kind.
+        """
+
+    @property
+    def function_index(self) -> object:
+        """The function index record this analysis was made from."""
+
+    @property
+    def supplemental_properties(self) -> object:
+        """The function's supplemental properties."""
+
+    def get_trace_count(self) -> int:
+        """Number of traces (channels) of this analysis."""
+
+    def get_trace_description(self, index: object | None) -> object:
+        """The description record (``InternalSpectrumDescription``) of one trace."""
+
+    def get_trace_points(self, index: object | None) -> object:
+        """The points of one trace: x is the retention time."""
+
+    def _trace_record(self, index: object | None) -> object:
+        """
+        The trace record (``SpectrumIndex``) at `index`, checked against the trace count.
+        """
+
+    def __str__(self) -> str: ...
+
+    def __repr__(self) -> str: ...
+
+class QuanAnalysis(_TraceAnalysis):
+    """
+    A quantitative analysis: SRM or SIM traces recorded by a mass spectrometer.
+    """
+
+    @classmethod
+    def _create(cls, function_index: object | None, index: object | None) -> object: ...
+
+    @classmethod
+    def _QuanAnalysis__create_instance(cls, function_index: object | None, index: object | None) -> object: ...
+
+class AnalogAnalysis(_TraceAnalysis):
+    """
+    An analog analysis: traces of an analog detector (pressure, UV signal, ...).
+    """
+
+    @classmethod
+    def _create(cls, function_index: object | None, index: object | None) -> object: ...
+
+    @classmethod
+    def _AnalogAnalysis__create_instance(cls, function_index: object | None, index: object | None) -> object: ...
+
+def _read_trace_index(function_index: object | None) -> list:
+    """
+    The trace records of a function: its spectrum index block, read in order.
+    """

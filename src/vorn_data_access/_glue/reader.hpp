@@ -5,6 +5,7 @@
 #include <nanobind/nanobind.h>
 
 #include <memory>
+#include <string>
 
 #include "vorn_core/container_reader.hpp"
 #include "vorn_core/errors.hpp"
@@ -28,5 +29,17 @@ struct VdpFileReader {
     return *core;
   }
 };
+
+// Decodes the spectrum data block at the cursor (the reader's shared one or a
+// private FileCursor). A block without x values is an absorbance spectrum,
+// which needs its function's wavelengths: refused here.
+template <typename Cursor>
+SpectrumPoints read_spectrum_with_x(Cursor& c) {
+  SpectrumPoints p = c.read_spectrum();
+  if (p.x.size() != p.intensity.size())
+    throw FormatError("spectrum stores no x values; read it with its function's wavelengths",
+                      c.absolute_position());
+  return p;
+}
 
 }  // namespace vorn::py

@@ -5,17 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "../../_glue/arrays.hpp"
 #include "../../_glue/point_list.hpp"
 #include "../../_glue/python.hpp"
 #include "../../_glue/reader.hpp"
 #include "../../_glue/xic_fill.hpp"
-#include "../../_glue/arrays.hpp"
 
 namespace nb = nanobind;
 using namespace nb::literals;
 
 namespace vorn::py {
-
 
 namespace {
 
@@ -48,14 +47,6 @@ SpectrumPoints dad_points(SpectrumPoints p, const FloatArray& wavelengths) {
   return p;
 }
 
-SpectrumPoints read_with_x(ContainerReader& core) {
-  SpectrumPoints p = core.read_spectrum();
-  if (p.x.size() != p.intensity.size())
-    throw FormatError("spectrum stores no x values; read it with its function's wavelengths",
-                      core.absolute_position());
-  return p;
-}
-
 }  // namespace
 
 void register_reader(nb::module_& m) {
@@ -72,9 +63,10 @@ void register_reader(nb::module_& m) {
           "Closes the file; later reads fail. Closing again does nothing.");
 
   using R = VdpFileReader;
-  nb::class_<R> cls(m, "VdpFileReader",
-                "Reads one container file: a memory map with one cursor, shared by every object "
-                "made from the file. Members are private, reached by their mangled names.");
+  nb::class_<R> cls(
+      m, "VdpFileReader",
+      "Reads one container file: a memory map with one cursor, shared by every object "
+      "made from the file. Members are private, reached by their mangled names.");
   def_classmethod(
       cls, "_VdpFileReader__create_instance",
       [](nb::handle c, nb::handle file_path) {
@@ -85,7 +77,8 @@ void register_reader(nb::module_& m) {
       nb::arg("cls"), "file_path"_a);
   cls.def(nb::init<>())
       .def_prop_rw(
-          "_VdpFileReader__stream", [](R& r) { return r.stream.is_valid() ? r.stream : nb::none(); },
+          "_VdpFileReader__stream",
+          [](R& r) { return r.stream.is_valid() ? r.stream : nb::none(); },
           [](R& r, nb::object v) { r.stream = std::move(v); },
           nb::for_setter(nb::arg("value").none()))
       .def(
@@ -107,17 +100,20 @@ void register_reader(nb::module_& m) {
           "_VdpFileReader__confirm_vorn_symbol",
           [](R& r, Symbol symbol) { r.get().confirm_symbol(static_cast<uint32_t>(symbol)); },
           "symbol"_a)
-      .def("_VdpFileReader__get_absolute_position", [](R& r) { return r.get().absolute_position(); })
+      .def("_VdpFileReader__get_absolute_position",
+           [](R& r) { return r.get().absolute_position(); })
       .def("_VdpFileReader__read_uint16", [](R& r) { return r.get().read_u16(); })
       .def("_VdpFileReader__read_uint16_or_32", [](R& r) { return r.get().read_u16_or_32(); })
       .def("_VdpFileReader__read_uint32", [](R& r) { return r.get().read_u32(); })
       .def("_VdpFileReader__read_bool", [](R& r) { return r.get().read_bool(); })
       .def("_VdpFileReader__read_int64_array",
            [](R& r) { return Int64Array{r.get().read_int64_array()}; })
-      .def("_VdpFileReader__set_decompressed_buffer", [](R& r) { r.get().set_decompressed_buffer(); })
+      .def("_VdpFileReader__set_decompressed_buffer",
+           [](R& r) { r.get().set_decompressed_buffer(); })
       .def("_VdpFileReader__reset_decompressed_buffer",
            [](R& r) { r.get().reset_decompressed_buffer(); })
-      .def("_VdpFileReader__read_spectrum", [](R& r) { return point_list(read_with_x(r.get())); })
+      .def("_VdpFileReader__read_spectrum",
+           [](R& r) { return point_list(read_spectrum_with_x(r.get())); })
       .def(
           "_VdpFileReader__read_dad_spectrum",
           [](R& r, nb::handle wavelength_arr) {
