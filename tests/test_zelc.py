@@ -342,7 +342,7 @@ def test_command_line_errors(args, message):
 
 def test_help_and_version():
     assert zelc("--help").stdout.startswith(b"usage: zelc")
-    assert zelc("--version").stdout == b"zelc 1.0.0\n"
+    assert zelc("--version").stdout == b"zelc 1.1.0\n"
 
 
 def test_zel_converter_runs_the_real_program(tmp_path, monkeypatch):

@@ -399,6 +399,24 @@ void ContainerWriter::finish_measurement(size_t measurement) {
 }
 
 void ContainerWriter::finish() {
+  finish_unpublished();
+  publish();
+}
+
+void ContainerWriter::publish() {
+  State& s = *state_;
+  if (!s.finished) throw UsageError("the file is not finished");
+  try {
+    s.sink.publish();
+  } catch (...) {
+    s.sink.discard();
+    s.finished = false;  // nothing appeared under the name
+    s.failed = true;
+    throw;
+  }
+}
+
+void ContainerWriter::finish_unpublished() {
   State& s = *state_;
   s.require_open();
   try {
@@ -425,7 +443,7 @@ void ContainerWriter::finish() {
     trailer.u32(0);
     trailer.u32(crc32c(trailer.bytes().data(), 28));
     s.sink.write(trailer.bytes());
-    s.sink.publish();
+    s.sink.complete();
     s.finished = true;
   } catch (...) {
     s.failed = true;
@@ -442,6 +460,7 @@ void ContainerWriter::abandon() {
 bool ContainerWriter::finished() const { return state_->finished; }
 uint64_t ContainerWriter::bytes_written() const { return state_->sink.position(); }
 const std::string& ContainerWriter::path() const { return state_->sink.path(); }
+const std::string& ContainerWriter::temp_path() const { return state_->sink.temp_path(); }
 
 size_t ContainerWriter::function_spectrum_count(size_t function) const {
   if (function >= state_->functions.size()) throw UsageError("no such function");
