@@ -62,6 +62,8 @@ SignalsHeld::SignalsHeld() {
   pthread_sigmask(SIG_BLOCK, &held, &previous_);
 }
 
-SignalsHeld::~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+SignalsHeld::~SignalsHeld() {
+  pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
 
 }  // namespace zelc

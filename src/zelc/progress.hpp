@@ -24,7 +24,7 @@ class Reporter {
 
  private:
   bool background_;
-  bool bar_;            // a person is watching: draw the bar
+  bool bar_;                // a person is watching: draw the bar
   bool line_open_ = false;  // the bar's line has not been ended yet
   double shown_ = -1;
 };
