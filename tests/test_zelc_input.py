@@ -442,3 +442,65 @@ def test_text_longer_than_a_container_holds_is_refused(tmp_path):
     r, dest = convert(tmp_path, mzml(spectra=[spectrum(long_id, points)]))
     refused(r, "spectrum 'xxxx", "longer than 16 MiB")
     assert not dest.exists()
+
+
+def two_points(name="s"):
+    return spectrum(name, [array(MZ, encode([100.0, 200.0])), array(INTENSITY, encode([1.0, 2.0]))])
+
+
+@pytest.mark.parametrize(
+    "case",
+    ["comment", "cdata", "entity", "instruction", "doctype", "line breaks"],
+)
+def test_binary_texts_around_other_markup(tmp_path, case):
+    """The base64 texts skip the XML parser only where that changes nothing."""
+    text = mzml(spectra=[two_points("a"), two_points("b")])
+    mz = encode([100.0, 200.0])
+    if case == "comment":
+        text = text.replace('<spectrum id="b"', '<!-- <binary>QUFB</binary> --><spectrum id="b"')
+    elif case == "cdata":
+        text = text.replace(f"<binary>{mz}</binary>", f"<binary><![CDATA[{mz}]]></binary>", 1)
+    elif case == "entity":
+        text = text.replace(f"<binary>{mz}", f"<binary>&#{ord(mz[0])};{mz[1:]}", 1)
+    elif case == "instruction":
+        text = text.replace('<spectrum id="b"', '<?note <binary>QUFB</binary> ?><spectrum id="b"')
+    elif case == "doctype":
+        text = text.replace("<mzML ", '<!DOCTYPE mzML [<!ENTITY x "1">]><mzML ', 1)
+    else:
+        wrapped = "\n".join(mz[i : i + 4] for i in range(0, len(mz), 4))
+        text = text.replace(f"<binary>{mz}", f"<binary>\n{wrapped}\n", 1)
+    r, dest = convert(tmp_path, text)
+    assert "Spectra: 2" in converted_ok(r)
+    with access.VornFile(str(dest)) as f:
+        a = f.get_measurement(0).get_qual_analysis(0)
+        for i in range(2):
+            points = a.get_spectrum(i).get_spectrum_points()
+            assert list(points.x_array) == [100.0, 200.0] and list(points.intensity_array) == [1, 2]
+
+
+def test_xml_error_line_counts_the_lines_of_base64_text(tmp_path):
+    mz = encode([100.0, 200.0])
+    wrapped = "\n".join(mz[i : i + 8] for i in range(0, len(mz), 8))
+    text = mzml(spectra=[two_points("a")]).replace(f"<binary>{mz}", f"<binary>{wrapped}", 1)
+    text = text.replace("</run>", "\n<broken></run>")
+    r, _ = convert(tmp_path, text)
+    refused(r, f"XML error at line {text[: text.index('</run>')].count(chr(10)) + 1}:")
+
+
+def test_many_spectra_across_read_pieces(tmp_path):
+    """A file read in several pieces: texts cut at piece boundaries are joined."""
+    rng = np.random.default_rng(11)
+    values = [np.sort(rng.uniform(100, 2000, int(n))) for n in rng.integers(1, 900, 400)]
+    spectra = [
+        spectrum(f"s{i}", [array(MZ, encode(v)), array(INTENSITY, encode(v * 2))])
+        for i, v in enumerate(values)
+    ]
+    r, dest = convert(tmp_path, mzml(spectra=spectra))
+    assert "Spectra: 400" in converted_ok(r)
+    assert (tmp_path / "in.mzML").stat().st_size > 3 << 20
+    with access.VornFile(str(dest)) as f:
+        a = f.get_measurement(0).get_qual_analysis(0)
+        for i, v in enumerate(values):
+            points = a.get_spectrum(i).get_spectrum_points()
+            np.testing.assert_array_equal(points.x_array, v)
+            np.testing.assert_array_equal(points.intensity_array, v * 2)

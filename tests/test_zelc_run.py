@@ -175,7 +175,7 @@ def test_folder_is_synced_after_the_rename(tmp_path):
     if r.returncode != 0 and b"ptrace" in r.stderr:
         pytest.skip("tracing is not permitted here")
     assert r.returncode == 0
-    calls = [line.split(" ", 1)[1] for line in log.read_text().splitlines()]
+    calls = [line.split(None, 1)[1] for line in log.read_text().splitlines()]
     moved = next(i for i, c in enumerate(calls) if c.startswith(("link(", "rename(")))
     opened = next(
         i

@@ -24,15 +24,15 @@ using Item = std::variant<RunInfo, RawSpectrum, RawChromatogram, End, Failed>;
 // Thrown on the reading thread when the building side has given up.
 struct Stopped {};
 
-size_t bytes_of(const vorn::FloatArray& a) {
-  return a.size() * (a.is_f32() ? 4 : 8);
+size_t bytes_of(const std::optional<EncodedArray>& a) {
+  return a ? a->base64.size() : 0;
 }
 
 size_t bytes_of(const Item& item) {
   if (const auto* s = std::get_if<RawSpectrum>(&item))
-    return bytes_of(s->x) + bytes_of(s->intensity);
+    return bytes_of(s->encoded_x) + bytes_of(s->encoded_intensity) + bytes_of(s->encoded_peaks);
   if (const auto* c = std::get_if<RawChromatogram>(&item))
-    return bytes_of(c->time) + bytes_of(c->intensity);
+    return bytes_of(c->encoded_time) + bytes_of(c->encoded_intensity);
   return 0;
 }
 

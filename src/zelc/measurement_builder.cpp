@@ -234,6 +234,7 @@ void MeasurementBuilder::begin(const RunInfo& run) {
 }
 
 void MeasurementBuilder::spectrum(RawSpectrum&& s) {
+  decode_arrays(s);
   const bool dad = s.absorbance || s.params.has("MS:1000804") || s.params.has("MS:1000806");
   check_pair("spectrum", s.id, dad ? "wavelength" : "m/z", s.has_x, s.x, s.has_intensity,
              s.intensity);
@@ -467,6 +468,7 @@ size_t MeasurementBuilder::trace_function(bool quan) {
 }
 
 void MeasurementBuilder::chromatogram(RawChromatogram&& c) {
+  decode_arrays(c);
   check_pair("chromatogram", c.id, "time", c.has_time, c.time, c.has_intensity, c.intensity);
   const bool srm = c.params.has("MS:1001473"), sim = c.params.has("MS:1001472");
   const bool quan = srm || sim;

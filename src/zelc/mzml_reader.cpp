@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "binary_array.hpp"
+#include "binary_texts.hpp"
 #include "xml_stream.hpp"
 
 namespace zelc {
@@ -95,6 +96,9 @@ std::vector<std::string> methods_of(const Params& activation) {
 class MzmlHandler : public XmlHandler {
  public:
   explicit MzmlHandler(SourceSink& sink) : sink_(sink) {}
+
+  BinaryTexts& binary_texts() { return binary_texts_; }
+  bool wants_text() const override { return in_binary_; }
 
   void start(std::string_view name, const char** a) override {
     if (depth_ == 0 && name != "mzML" && name != "indexedmzML")
@@ -246,13 +250,24 @@ class MzmlHandler : public XmlHandler {
     return v ? v : "";
   }
 
+  // A cvParam or userParam, its attributes read in one pass.
   static Param param(const char** a) {
     Param p;
-    p.accession = value(a, "accession");
-    p.name = value(a, "name");
-    p.value = value(a, "value");
-    p.unit_accession = value(a, "unitAccession");
-    p.unit_name = value(a, "unitName");
+    for (size_t i = 0; a[i]; i += 2) {
+      const std::string_view key = a[i];
+      std::string* field = nullptr;
+      if (key == "accession")
+        field = &p.accession;
+      else if (key == "name")
+        field = &p.name;
+      else if (key == "value")
+        field = &p.value;
+      else if (key == "unitAccession")
+        field = &p.unit_accession;
+      else if (key == "unitName")
+        field = &p.unit_name;
+      if (field && field->empty()) field->assign(a[i + 1]);
+    }
     return p;
   }
 
@@ -290,27 +305,25 @@ class MzmlHandler : public XmlHandler {
     if (role == ArrayRole::kOther) {  // kept out, and said so in the result
       if (in_spectrum_) spectrum_.other_arrays.push_back(array_name(array_.params));
       if (in_chromatogram_) chromatogram_.other_arrays.push_back(array_name(array_.params));
+      if (BinaryTexts::is_marker(array_.base64)) binary_texts_.take(array_.base64);
       array_.base64.clear();
       return;
     }
-    vorn::FloatArray values = decode_mzml_array(array_.base64, encoding_of(array_.params));
+    if (BinaryTexts::is_marker(array_.base64)) array_.base64 = binary_texts_.take(array_.base64);
+    EncodedArray encoded{std::move(array_.base64), encoding_of(array_.params)};
     array_.base64.clear();
     if (in_spectrum_) {
       if (role == ArrayRole::kIntensity) {
-        spectrum_.intensity = std::move(values);
-        spectrum_.has_intensity = true;
+        spectrum_.encoded_intensity = std::move(encoded);
       } else if (role == ArrayRole::kMz || role == ArrayRole::kWavelength) {
-        spectrum_.x = std::move(values);
-        spectrum_.has_x = true;
+        spectrum_.encoded_x = std::move(encoded);
         spectrum_.absorbance = role == ArrayRole::kWavelength;
       }
     } else if (in_chromatogram_) {
       if (role == ArrayRole::kIntensity) {
-        chromatogram_.intensity = std::move(values);
-        chromatogram_.has_intensity = true;
+        chromatogram_.encoded_intensity = std::move(encoded);
       } else if (role == ArrayRole::kTime) {
-        chromatogram_.time = std::move(values);
-        chromatogram_.has_time = true;
+        chromatogram_.encoded_time = std::move(encoded);
         if (const Param* time = array_.params.find("MS:1000595"))
           chromatogram_.time_unit = time_unit_of(*time);
       }
@@ -318,6 +331,7 @@ class MzmlHandler : public XmlHandler {
   }
 
   SourceSink& sink_;
+  BinaryTexts binary_texts_;
   RunInfo run_;
   Params sample_params_, analyzer_, window_, ignored_;
   std::map<std::string, Params, std::less<>> groups_;
@@ -336,13 +350,13 @@ class MzmlHandler : public XmlHandler {
 void read_mzml(const std::string& path, SourceSink& sink,
                const std::function<void(uint64_t, uint64_t)>& progress) {
   MzmlHandler handler(sink);
-  parse_xml_file(path, handler, progress);
+  parse_xml_file(path, handler, progress, &handler.binary_texts());
   if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
 }
 
 void read_mzml_text(std::string_view text, SourceSink& sink) {
   MzmlHandler handler(sink);
-  parse_xml_text(text, handler);
+  parse_xml_text(text, handler, &handler.binary_texts());
   if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
 }
 

@@ -191,11 +191,13 @@ class MzxmlHandler : public XmlHandler {
       add(p.selected_ion, "MS:1000744", "selected ion m/z", mz);
     } else if (name == "peaks") {
       in_peaks_ = false;
-      Peaks peaks = decode_mzxml_peaks(peaks_text_, precision_, zlib_, network_);
+      EncodedArray peaks;
+      peaks.base64 = std::move(peaks_text_);
+      peaks.peaks_precision = precision_;
+      peaks.peaks_zlib = zlib_;
+      peaks.peaks_network_order = network_;
+      current_.encoded_peaks = std::move(peaks);
       peaks_text_.clear();
-      current_.x = std::move(peaks.mz);
-      current_.intensity = std::move(peaks.intensity);
-      current_.has_x = current_.has_intensity = true;
       emit();
     } else if (name == "scan" && pending_) {
       emit();

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "binary_array.hpp"
 #include "vorn_core/float_array.hpp"
 
 namespace zelc {
@@ -53,6 +54,16 @@ struct RunInfo {
   Params run_params, contact;
 };
 
+// A binary array as read, decoded where it is used (on the building thread,
+// so that decoding overlaps with reading).
+struct EncodedArray {
+  std::string base64;
+  ArrayEncoding encoding;  // an mzML array
+  // mzXML peaks: m/z and intensity pairs of this precision (0: an mzML array).
+  int peaks_precision = 0;
+  bool peaks_zlib = false, peaks_network_order = true;
+};
+
 struct Precursor {
   std::string spectrum_ref;
   Params isolation, selected_ion, activation;
@@ -67,6 +78,10 @@ struct RawSpectrum {
   std::optional<std::pair<double, double>> scan_window;
   std::vector<Precursor> precursors;
   bool absorbance = false;  // x is a wavelength
+  // Read, not decoded yet: x (m/z or wavelength) and intensity arrays, or
+  // mzXML peaks holding both.
+  std::optional<EncodedArray> encoded_x, encoded_intensity, encoded_peaks;
+  // Decoded (decode_arrays): which arrays the spectrum has, and their values.
   vorn::FloatArray x, intensity;
   bool has_x = false, has_intensity = false;
   // Names of the binary arrays that are not kept (ion mobility, charge, ...).
@@ -77,11 +92,18 @@ struct RawChromatogram {
   std::string id;
   Params params;
   Params precursor, product, activation;
+  std::optional<EncodedArray> encoded_time, encoded_intensity;
   vorn::FloatArray time, intensity;
   bool has_time = false, has_intensity = false;
   std::string time_unit = "minute";
   std::vector<std::string> other_arrays;
 };
+
+// Decodes the arrays read (base64, zlib, MS-Numpress) into x/time and
+// intensity, and notes which arrays there are. Throws std::runtime_error for
+// data that does not decode.
+void decode_arrays(RawSpectrum& s);
+void decode_arrays(RawChromatogram& c);
 
 // Receives what a reader reads, in file order.
 class SourceSink {
