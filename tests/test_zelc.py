@@ -358,6 +358,8 @@ def test_zel_converter_runs_the_real_program(tmp_path, monkeypatch):
     dest = tmp_path / "out.vdp"
     result = c.convert([str(BUNDLED / "three_test_scans.mzML")], str(dest), False).result(60)
     assert f"File: {dest}\r\n" in result and "Spectra: 3\r\n" in result
+    # What was left out reaches the caller as the program said it.
+    assert "Skipped: 3 profile spectra kept as centroids only (-kp keeps them)\r\n" in result
     assert seen[0] == 0.0 and seen[-1] == 100.0
     with access.VornFile(str(dest)) as f:
         assert f.get_measurement(0).get_qual_analysis(0).get_spectra_count() == 3
