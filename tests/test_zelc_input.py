@@ -432,6 +432,8 @@ def test_arrays_decoding_to_more_points_than_allowed_are_refused_early(tmp_path,
         timeout=120,
         preexec_fn=limited_memory,
     )
+    if b"ReserveShadowMemoryRange" in r.stderr:
+        pytest.skip("a sanitized build cannot run under a memory limit")
     refused(r)
     assert b"16777216" in r.stderr or b"size limit" in r.stderr
 

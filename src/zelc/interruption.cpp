@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace zelc {
 namespace {
@@ -14,8 +13,9 @@ namespace {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // Written before the handlers can see them: a slot is filled, then the count
-// raised. The handler reads only these.
-std::unique_ptr<std::atomic<char*>[]> slots;
+// raised. The handler reads only these. They live as long as the program
+// (a handler may run while it exits), so they are never freed.
+std::atomic<char*>* slots = nullptr;
 size_t capacity = 0;
 std::atomic<size_t> used{0};
 
@@ -32,7 +32,7 @@ extern "C" void remove_temporary_files(int sig) {
 
 void install_interruption_handlers(size_t count) {
   capacity = count;
-  slots = std::make_unique<std::atomic<char*>[]>(count);
+  slots = new std::atomic<char*>[count]();
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = remove_temporary_files;
