@@ -492,13 +492,15 @@ void MeasurementBuilder::chromatogram(RawChromatogram&& c) {
   vorn::Properties props;
   put(props, "NativeId", c.id);
   put(props, "TimeUnit", c.time_unit);
+  // Every trace keeps its precursor and product (an SRM's Q1 and Q3, an MS1
+  // precursor's trace), collision energy and polarity.
+  d.precursor_value = c.precursor.number("MS:1000827");
+  if (auto product = c.product.number("MS:1000827")) put(props, "ProductMz", *product);
+  d.collision_energy = c.activation.number("MS:1000045");
+  if (c.params.has("MS:1000130")) d.polarity = vorn::Polarity::kPositive;
+  if (c.params.has("MS:1000129")) d.polarity = vorn::Polarity::kNegative;
   if (quan) {
     put(props, "Kind", srm ? "SRM" : "SIM");
-    d.precursor_value = c.precursor.number("MS:1000827");
-    if (auto product = c.product.number("MS:1000827")) put(props, "ProductMz", *product);
-    d.collision_energy = c.activation.number("MS:1000045");
-    if (c.params.has("MS:1000130")) d.polarity = vorn::Polarity::kPositive;
-    if (c.params.has("MS:1000129")) d.polarity = vorn::Polarity::kNegative;
   } else if (c.params.has("MS:1000235")) {
     put(props, "Kind", "TIC");
   } else if (c.params.has("MS:1000628")) {
