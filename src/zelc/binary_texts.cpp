@@ -74,13 +74,22 @@ size_t BinaryTexts::filter(std::string_view s, bool last, std::string& out) {
         if (!pass_until("?>")) return i;
         break;
       case State::kContent: {
-        const char* at = static_cast<const char*>(std::memchr(s.data() + i, '<', s.size() - i));
-        if (!at) {
-          out.append(s.substr(i));
-          return s.size();
+        // Ordinary tags pass in one piece: the text is copied only where
+        // something begins that needs a look.
+        size_t from = i, lt = i;
+        for (;;) {
+          const char* at = static_cast<const char*>(std::memchr(s.data() + lt, '<', s.size() - lt));
+          if (!at) {
+            out.append(s.substr(from));
+            return s.size();
+          }
+          lt = static_cast<size_t>(at - s.data());
+          if (s.size() - lt < kLookahead) break;
+          const char next = s[lt + 1];
+          if (next == 'b' || next == '!' || next == '?') break;
+          ++lt;
         }
-        const size_t lt = static_cast<size_t>(at - s.data());
-        out.append(s.substr(i, lt - i));
+        out.append(s.substr(from, lt - from));
         i = lt;
         if (s.size() - lt < kLookahead && undecided(lt)) return i;
         if (starts(s, lt, kOpen)) {
