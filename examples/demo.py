@@ -14,7 +14,7 @@ from vorn_data_access.common import PolarityTypes, SpectrumTypes
 from vorn_data_access.writer import VornWriter
 
 
-def write(path):
+def write(path: str) -> None:
     rng = np.random.default_rng(0)
     with VornWriter(path, overwrite=True) as w:
         m = w.add_measurement(sample_name="Demo", instrument_manufacturer="Vorn")
@@ -36,7 +36,7 @@ def write(path):
             )
 
 
-def read(path):
+def read(path: str) -> None:
     with access.VornFile(path) as f:
         print(
             f"{path}: format {f.get_file_format_version()}, "

@@ -9,11 +9,15 @@ import sys
 import numpy as np
 
 from vorn_data_access.access import VornFile
-from vorn_data_access.common import ValueRange, chromatogram_to_arrays
+from vorn_data_access.common import (
+    SpectrumBasedChromatogramPoint,
+    ValueRange,
+    chromatogram_to_arrays,
+)
 from vorn_data_access.qual import ChromatogramFilterOption
 
 
-def summarize(points):
+def summarize(points: list[SpectrumBasedChromatogramPoint]) -> str:
     index, rt, intensity, base_x = chromatogram_to_arrays(points)
     if not len(rt):
         return "no points"
@@ -24,7 +28,7 @@ def summarize(points):
     )
 
 
-def main(path):
+def main(path: str) -> None:
     with VornFile(path) as f:
         print(
             f"{path}: format {f.get_file_format_version()}, "

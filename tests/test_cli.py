@@ -4,12 +4,15 @@ batch conversion of a folder with a broken file, errors and exit statuses."""
 import json
 import pathlib
 import shutil
+import struct
 import subprocess
 import sysconfig
 
+import numpy as np
 import pytest
 from mzml_oracle import chromatograms
 
+from vorn_data_access.access import VornFile
 from vorn_data_access.cli import main
 
 DATA = pathlib.Path(__file__).parent / "data" / "mzml"
@@ -126,3 +129,104 @@ def test_convert_refuses_to_replace_without_force(tmp_path, capsys):
 def test_every_command_has_help(command):
     done = subprocess.run([program("vorn"), command, "--help"], capture_output=True, text=True)
     assert done.returncode == 0 and done.stdout.startswith(f"usage: vorn {command}")
+
+
+def read_csv(text):
+    lines = text.splitlines()
+    header = lines[0].split(",")
+    values = np.array([[float(v) for v in line.split(",")] for line in lines[1:]])
+    return header, values.reshape(-1, len(header))
+
+
+def test_tic_and_bpc_csv_equal_the_array_api(converted, capsys):
+    with VornFile(str(converted["tof"])) as f:
+        qual = f.get_measurement(0).get_qual_analysis(0)
+        expected = {"tic": qual.tic_arrays(), "bpc": qual.bpc_arrays()}
+    for which, (rt, values) in expected.items():
+        status, out, err = run(capsys, which, converted["tof"], "--csv")
+        header, table = read_csv(out)
+        assert status == 0 and err == ""
+        assert header == ["retention_time", "intensity"]
+        np.testing.assert_array_equal(table[:, 0], rt)
+        np.testing.assert_array_equal(table[:, 1], values)
+
+
+def test_xic_csv_has_a_column_per_window(converted, capsys, tmp_path):
+    out_file = tmp_path / "xic.csv"
+    status, out, _ = run(
+        capsys,
+        "xic",
+        converted["tof"],
+        279.091,
+        311.081,
+        "--ppm",
+        "20",
+        "--rt-range",
+        "0.5:3",
+        "--csv",
+        out_file,
+    )
+    assert status == 0 and out == ""
+    header, table = read_csv(out_file.read_text())
+    assert header == ["retention_time", "mz_279.091", "mz_311.081"]
+    windows = [[mz * (1 - 20e-6), mz * (1 + 20e-6)] for mz in (279.091, 311.081)]
+    with VornFile(str(converted["tof"])) as f:
+        rt, y = f.get_measurement(0).get_qual_analysis(0).xic_arrays(windows, rt_range=(0.5, 3))
+    np.testing.assert_array_equal(table[:, 0], rt)
+    np.testing.assert_array_equal(table[:, 1:].T, y)
+    assert table[:, 1].max() > 0
+
+
+def test_uv_and_trace_csv(converted, capsys):
+    status, out, _ = run(capsys, "uv", converted["tof"], "266:278")
+    header, table = read_csv(out)
+    with VornFile(str(converted["tof"])) as f:
+        rt, absorbance = f.get_measurement(0).get_dad_analysis(0).chromatogram_arrays((266, 278))
+    assert status == 0 and header == ["retention_time", "absorbance"]
+    np.testing.assert_array_equal(table[:, 1], absorbance)
+
+    with VornFile(str(converted["srm"])) as f:
+        quan = f.get_measurement(0).get_quan_analysis(0)
+        t = quan.traces[2]
+        times, intensities = quan.trace_arrays(2)
+    for select in (["--index", "2"], ["--q1", str(t.precursor_mz), "--q3", str(t.product_mz)]):
+        status, out, _ = run(capsys, "trace", converted["srm"], *select)
+        header, table = read_csv(out)
+        assert status == 0 and header == ["retention_time", "intensity"]
+        np.testing.assert_array_equal(table[:, 0], times)
+        np.testing.assert_array_equal(table[:, 1], intensities)
+    status, _, err = run(capsys, "trace", converted["srm"], "--q1", "1.5")
+    assert status == 1 and "no trace with Q1 1.5" in err
+
+
+def test_parquet_output(converted, capsys, tmp_path):
+    pq = pytest.importorskip("pyarrow.parquet")
+    path = tmp_path / "tic.parquet"
+    assert run(capsys, "tic", converted["tof"], "--parquet", path)[0] == 0
+    table = pq.read_table(path)
+    assert table.column_names == ["retention_time", "intensity"] and table.num_rows == 212
+
+
+@pytest.mark.parametrize(
+    "argv, panels",
+    [
+        (["--tic", "--xic", "279.091", "--ppm", "10", "--uv", "250:260"], 3),
+        (["--spectrum", "2.2", "--dad-map"], 2),
+    ],
+)
+def test_plot_writes_a_png_of_the_asked_size(converted, capsys, tmp_path, argv, panels):
+    pytest.importorskip("matplotlib")
+    out = tmp_path / "run.png"
+    status, _, err = run(
+        capsys, "plot", converted["tof"], *argv, "--size", "6", "2", "--dpi", "50", "-o", out
+    )
+    assert status == 0 and err == ""
+    header = out.read_bytes()[:24]
+    assert header[:8] == b"\x89PNG\r\n\x1a\n"
+    width, height = struct.unpack(">II", header[16:24])
+    assert (width, height) == (6 * 50, 2 * 50 * panels)
+
+
+def test_plot_without_a_request_fails_clearly(converted, capsys, tmp_path):
+    status, _, err = run(capsys, "plot", converted["tof"], "-o", tmp_path / "x.png")
+    assert status == 1 and "nothing to plot" in err

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -52,6 +53,16 @@ std::shared_ptr<const MappedFile> MappedFile::of_bytes(std::vector<uint8_t> byte
   f->owned_ = std::move(bytes);
   f->data_ = f->owned_.data();
   return std::shared_ptr<const MappedFile>(f);
+}
+
+void MappedFile::release(uint64_t offset, uint64_t size) const noexcept {
+  if (!data_ || !owned_.empty() || offset >= size_) return;
+  size = std::min(size, size_ - offset);
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<uintptr_t>(data_ + offset);
+  const uintptr_t first = (begin + page - 1) / page * page, last = (begin + size) / page * page;
+  // Read-only pages of a private file mapping: dropping them loses nothing.
+  if (first < last) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 MappedFile::~MappedFile() {

@@ -22,6 +22,11 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
 
   std::span<const uint8_t> bytes() const { return {data_, size_}; }
+  // Gives the whole pages within [offset, offset + size) back to the system:
+  // a later read maps them again from the file. A pass over a large file
+  // calls it behind itself, so the pages it has read do not add up in the
+  // process's memory. Does nothing for bytes in memory.
+  void release(uint64_t offset, uint64_t size) const noexcept;
   uint64_t size() const { return size_; }
   const std::string& path() const { return path_; }
 

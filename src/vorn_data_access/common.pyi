@@ -1,7 +1,11 @@
 """Shared enumerations, ValueRange and SpectrumBasedChromatogramPoint."""
 
+import collections.abc
 import enum
 import types
+
+import numpy
+import numpy.typing
 
 
 class PolarityTypes(enum.Enum):
@@ -128,15 +132,25 @@ class SpectrumBasedChromatogramPoint:
     def __ge__(self, value, /):
         """Return self>=value."""
 
-    spectrum_index: types.MemberDescriptorType = ...
+    __reduce__: types.MethodDescriptorType = ...
 
-    retention_time: types.MemberDescriptorType = ...
+    @property
+    def spectrum_index(self) -> int:
+        """Index of the spectrum the point comes from."""
 
-    intensity: types.MemberDescriptorType = ...
+    @property
+    def retention_time(self) -> float:
+        """Retention time (minutes)."""
 
-    base_x: types.MemberDescriptorType = ...
+    @property
+    def intensity(self) -> float:
+        """Intensity of the point."""
 
-def chromatogram_to_arrays(points: object) -> tuple:
+    @property
+    def base_x(self) -> float:
+        """m/z (or wavelength) of the base peak."""
+
+def chromatogram_to_arrays(points: collections.abc.Sequence[SpectrumBasedChromatogramPoint]) -> tuple[numpy.typing.NDArray[numpy.int64], numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
     """
     Turns any list of chromatogram points into four numpy arrays: spectrum indexes (int64), retention times, intensities and base x (float64).
     """

@@ -2,6 +2,15 @@
 Mass-spectrometry analyses (QualAnalysis, Spectrum, AcquisitionCondition and its scan and vendor conditions, ChromatogramFilterOption) and diode-array analyses (DADAnalysis, DADSpectrum).
 """
 
+import collections.abc
+from collections.abc import Iterator
+import typing
+from typing import Any, SupportsIndex, overload
+
+import numpy
+import numpy.typing
+import pandas
+
 from vorn_data_access._internal._description import (
     InternalAcquisitionCondition as InternalAcquisitionCondition,
     InternalSpectrumDescription as InternalSpectrumDescription,
@@ -15,7 +24,9 @@ from vorn_data_access._internal._enum import (
 from vorn_data_access._internal._index import (
     SpectrumIndex as SpectrumIndex
 )
+import vorn_data_access._internal._reader
 from vorn_data_access._internal._reader import XicInfo as XicInfo
+import vorn_data_access.common
 from vorn_data_access.common import (
     PolarityTypes as PolarityTypes,
     SpectrumBasedChromatogramPoint as SpectrumBasedChromatogramPoint,
@@ -31,11 +42,11 @@ class ProductIonScanCondition:
         """Built from a TripleQScanCondition record."""
 
     @property
-    def precursor_ion_mz(self) -> object:
+    def precursor_ion_mz(self) -> float | None:
         """Stored unchanged."""
 
     @property
-    def q3_range(self) -> object:
+    def q3_range(self) -> vorn_data_access.common.ValueRange | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -45,6 +56,10 @@ class ProductIonScanCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class PrecursorIonScanCondition:
     """Precursor-ion scan: a fixed product m/z, Q1 scanned over a range."""
@@ -53,11 +68,11 @@ class PrecursorIonScanCondition:
         """Built from a TripleQScanCondition record."""
 
     @property
-    def product_ion_mz(self) -> object:
+    def product_ion_mz(self) -> float | None:
         """Stored unchanged."""
 
     @property
-    def q1_range(self) -> object:
+    def q1_range(self) -> vorn_data_access.common.ValueRange | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -67,6 +82,10 @@ class PrecursorIonScanCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class NeutralLossScanCondition:
     """
@@ -77,15 +96,15 @@ class NeutralLossScanCondition:
         """Built from a TripleQScanCondition record."""
 
     @property
-    def neutral_loss_mz(self) -> object:
+    def neutral_loss_mz(self) -> float | None:
         """Stored unchanged."""
 
     @property
-    def q1_range(self) -> object:
+    def q1_range(self) -> vorn_data_access.common.ValueRange | None:
         """Stored unchanged."""
 
     @property
-    def q3_range(self) -> object:
+    def q3_range(self) -> vorn_data_access.common.ValueRange | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -95,6 +114,10 @@ class NeutralLossScanCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class NeutralGainScanCondition:
     """
@@ -105,15 +128,15 @@ class NeutralGainScanCondition:
         """Built from a TripleQScanCondition record."""
 
     @property
-    def neutral_gain_mz(self) -> object:
+    def neutral_gain_mz(self) -> float | None:
         """Stored unchanged."""
 
     @property
-    def q1_range(self) -> object:
+    def q1_range(self) -> vorn_data_access.common.ValueRange | None:
         """Stored unchanged."""
 
     @property
-    def q3_range(self) -> object:
+    def q3_range(self) -> vorn_data_access.common.ValueRange | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -123,6 +146,10 @@ class NeutralGainScanCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class WatersMassLynxCondition:
     """Waters MassLynx: the function number and cone voltage of a scan."""
@@ -133,11 +160,11 @@ class WatersMassLynxCondition:
         """
 
     @property
-    def function_number(self) -> object:
+    def function_number(self) -> int | None:
         """Stored unchanged."""
 
     @property
-    def cone_voltage(self) -> object:
+    def cone_voltage(self) -> float | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -147,6 +174,10 @@ class WatersMassLynxCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class AgilentMassHunterCondition:
     """Agilent MassHunter: the fragmentor voltage of a scan."""
@@ -157,7 +188,7 @@ class AgilentMassHunterCondition:
         """
 
     @property
-    def fragmentor_voltage(self) -> object:
+    def fragmentor_voltage(self) -> float | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -167,6 +198,10 @@ class AgilentMassHunterCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class ThermoFisherRawFileReaderCondition:
     """
@@ -179,11 +214,11 @@ class ThermoFisherRawFileReaderCondition:
         """
 
     @property
-    def sid(self) -> object:
+    def sid(self) -> float | None:
         """Stored unchanged."""
 
     @property
-    def scan_filter(self) -> object:
+    def scan_filter(self) -> str | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -193,6 +228,10 @@ class ThermoFisherRawFileReaderCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class SCIEXAnalystCondition:
     """
@@ -205,11 +244,11 @@ class SCIEXAnalystCondition:
         """
 
     @property
-    def experiment_index(self) -> object:
+    def experiment_index(self) -> int | None:
         """Stored unchanged."""
 
     @property
-    def dp(self) -> object:
+    def dp(self) -> float | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -219,6 +258,10 @@ class SCIEXAnalystCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class ShimadzuIoModuleCondition:
     """Shimadzu: the event number of a scan."""
@@ -229,7 +272,7 @@ class ShimadzuIoModuleCondition:
         """
 
     @property
-    def event_no(self) -> object:
+    def event_no(self) -> int | None:
         """Stored unchanged."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -239,6 +282,10 @@ class ShimadzuIoModuleCondition:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class AcquisitionCondition:
     """
@@ -251,35 +298,35 @@ class AcquisitionCondition:
         """
 
     @property
-    def ms_level(self) -> object:
+    def ms_level(self) -> int:
         """MS level (1 when the source holds None)."""
 
     @property
-    def polarity(self) -> object:
+    def polarity(self) -> vorn_data_access.common.PolarityTypes | None:
         """A PolarityTypes member, as stored."""
 
     @property
-    def collision_energy(self) -> object:
+    def collision_energy(self) -> float | None:
         """Collision energy or None."""
 
     @property
-    def precursor_value(self) -> object:
+    def precursor_value(self) -> float | None:
         """Precursor m/z or None."""
 
     @property
-    def original_measured_spectrum_type(self) -> object:
+    def original_measured_spectrum_type(self) -> vorn_data_access.common.SpectrumTypes:
         """SpectrumTypes.PROFILE, CENTROID or UNKNOWN."""
 
     @property
-    def precursor_range(self) -> object:
+    def precursor_range(self) -> vorn_data_access.common.ValueRange | None:
         """Precursor isolation range (ValueRange) or None."""
 
     @property
-    def mass_range(self) -> object:
+    def mass_range(self) -> vorn_data_access.common.ValueRange | None:
         """Scanned mass range (ValueRange) or None."""
 
     @property
-    def additional_conditions(self) -> object:
+    def additional_conditions(self) -> list[typing.Any]:
         """List of scan-mode and vendor conditions (the condition's own list)."""
 
     def __eq__(self, other: object | None) -> bool: ...
@@ -290,37 +337,43 @@ class AcquisitionCondition:
 
     def __repr__(self) -> str: ...
 
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
+
 class ChromatogramFilterOption:
     """
     One extracted-ion chromatogram request: the acquisition condition of the spectra to use, the m/z window to sum and an optional retention-time window. Values are stored as given and read when an extraction runs.
     """
 
-    def __init__(self, acquisition_condition: object | None, extract_mz_range: object | None, retention_time_range: object | None = None) -> None: ...
+    def __init__(self, acquisition_condition: AcquisitionCondition | None, extract_mz_range: vorn_data_access.common.ValueRange | None, retention_time_range: vorn_data_access.common.ValueRange | None = None) -> None:
+        pass
 
     @property
-    def acquisition_condition(self) -> object:
+    def acquisition_condition(self) -> AcquisitionCondition | None:
         """The AcquisitionCondition whose spectra the chromatogram uses."""
-
     @acquisition_condition.setter
-    def acquisition_condition(self, value: object | None) -> None: ...
+    def acquisition_condition(self, value: AcquisitionCondition | None) -> None: ...
 
     @property
-    def extract_mz_range(self) -> object:
+    def extract_mz_range(self) -> vorn_data_access.common.ValueRange | None:
         """The m/z window (ValueRange) summed."""
-
     @extract_mz_range.setter
-    def extract_mz_range(self, value: object | None) -> None: ...
+    def extract_mz_range(self, value: vorn_data_access.common.ValueRange | None) -> None: ...
 
     @property
-    def retention_time_range(self) -> object:
+    def retention_time_range(self) -> vorn_data_access.common.ValueRange | None:
         """Retention-time window (ValueRange), or None for no limit."""
-
     @retention_time_range.setter
-    def retention_time_range(self, value: object | None) -> None: ...
+    def retention_time_range(self, value: vorn_data_access.common.ValueRange | None) -> None: ...
 
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
 class Spectrum:
     """
@@ -328,78 +381,90 @@ class Spectrum:
     """
 
     @property
-    def index(self) -> object:
+    def index(self) -> int:
         """Position in the analysis."""
 
     @property
-    def acquisition_condition(self) -> object:
+    def acquisition_condition(self) -> AcquisitionCondition:
         """The AcquisitionCondition the analysis attached."""
 
     @property
-    def precursor_index(self) -> object:
+    def precursor_index(self) -> int | None:
         """Index of the precursor spectrum, or None."""
 
     @property
-    def retention_time(self) -> object:
+    def retention_time(self) -> float | None:
         """Retention time in minutes, or None."""
 
     @property
-    def product_indices(self) -> object:
+    def product_indices(self) -> list[int] | None:
         """Indexes of product spectra, or None."""
 
     @property
-    def spectrum_type(self) -> object:
+    def spectrum_type(self) -> vorn_data_access.common.SpectrumTypes | None:
         """A SpectrumTypes member, or None."""
 
     @property
-    def supplemental_properties(self) -> object:
+    def supplemental_properties(self) -> dict[str, typing.Any] | None:
         """Further properties (dict)."""
 
     @property
-    def precursor_charge(self) -> object:
+    def precursor_charge(self) -> int | None:
         """Charge state of the precursor (int), or None."""
 
     @property
-    def possible_charge_states(self) -> object:
+    def possible_charge_states(self) -> list[int] | None:
         """Charge states the precursor may have (list of int), or None."""
 
     @property
-    def precursor_intensity(self) -> object:
+    def precursor_intensity(self) -> float | None:
         """Intensity of the selected precursor ion, or None."""
 
     @property
-    def activation_method(self) -> object:
+    def activation_method(self) -> str | None:
         """
         How the precursor was activated: PSI-MS term name(s) such as 'beam-type collision-induced dissociation', several joined by ', '; or None.
         """
 
     @property
-    def isolation_window_target(self) -> object:
+    def isolation_window_target(self) -> float | None:
         """Centre m/z of the precursor isolation window, or None."""
 
     @property
-    def isolation_window_lower_offset(self) -> object:
+    def isolation_window_lower_offset(self) -> float | None:
         """How far the isolation window reaches below its target (m/z), or None."""
 
     @property
-    def isolation_window_upper_offset(self) -> object:
+    def isolation_window_upper_offset(self) -> float | None:
         """How far the isolation window reaches above its target (m/z), or None."""
 
     @property
-    def ion_injection_time(self) -> object:
+    def ion_injection_time(self) -> float | None:
         """
         Ion injection (accumulation) time of the scan in milliseconds, or None.
         """
 
-    def get_spectrum_points(self) -> object:
+    def get_spectrum_points(self) -> vorn_data_access._internal._reader.SpectrumPointList:
         """The spectrum's points (read once, then kept)."""
 
-    def get_profile_spectrum_points(self) -> object:
+    def get_profile_spectrum_points(self) -> vorn_data_access._internal._reader.SpectrumPointList:
         """The profile points, read anew on every call."""
 
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    @property
+    def mz(self) -> numpy.typing.NDArray[numpy.floating[Any]]:
+        """
+        The m/z values of the points as a read-only numpy array, at their stored precision (float64 or float32), without a copy.
+        """
+
+    @property
+    def intensity(self) -> numpy.typing.NDArray[numpy.floating[Any]]:
+        """
+        The intensities of the points as a read-only numpy array, at their stored precision, without a copy.
+        """
 
 class DADSpectrum:
     """
@@ -407,23 +472,35 @@ class DADSpectrum:
     """
 
     @property
-    def index(self) -> object:
+    def index(self) -> int:
         """Position in the analysis."""
 
     @property
-    def retention_time(self) -> object:
+    def retention_time(self) -> float | None:
         """Retention time in minutes, or None."""
 
     @property
-    def supplemental_properties(self) -> object:
+    def supplemental_properties(self) -> dict[str, typing.Any] | None:
         """Further properties (dict)."""
 
-    def get_spectrum_points(self) -> object:
+    def get_spectrum_points(self) -> vorn_data_access._internal._reader.SpectrumPointList:
         """The absorbance points (read once, then kept)."""
 
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    @property
+    def wavelengths(self) -> numpy.typing.NDArray[numpy.floating[Any]]:
+        """
+        The wavelengths of the points as a read-only numpy array, without a copy.
+        """
+
+    @property
+    def absorbance(self) -> numpy.typing.NDArray[numpy.floating[Any]]:
+        """
+        The absorbances of the points as a read-only numpy array, without a copy.
+        """
 
 class QualAnalysis:
     """
@@ -431,49 +508,86 @@ class QualAnalysis:
     """
 
     @property
-    def index(self) -> object:
+    def index(self) -> int:
         """Position among the measurement's MS analyses."""
 
     @property
-    def supplemental_properties(self) -> object:
+    def supplemental_properties(self) -> dict[str, typing.Any]:
         """The function's supplemental properties (dict)."""
 
     @property
-    def unique_acquisition_conditions(self) -> object:
+    def unique_acquisition_conditions(self) -> list[AcquisitionCondition]:
         """The distinct acquisition conditions (the analysis's own list)."""
 
     def get_spectra_count(self) -> int:
         """Number of spectra."""
 
-    def get_spectrum(self, index: object | None) -> object:
+    def get_spectrum(self, index: int) -> Spectrum:
         """A new Spectrum for the spectrum at `index` (0 to count - 1)."""
 
-    def find_nearest_spectrum(self, retention_time: object | None) -> object:
+    def find_nearest_spectrum(self, retention_time: float) -> Spectrum:
         """
         The spectrum whose retention time is nearest (the lower index on a tie).
         """
 
-    def get_tic(self, acquisition_condition: object | None, retention_time_range: object | None = None) -> list:
+    def get_tic(self, acquisition_condition: AcquisitionCondition | None, retention_time_range: vorn_data_access.common.ValueRange | None = None) -> list[vorn_data_access.common.SpectrumBasedChromatogramPoint]:
         """
         Total ion chromatogram of one acquisition condition, optionally within a retention-time range; built from the stored totals without reading spectra.
         """
 
-    def get_bpc(self, acquisition_condition: object | None, retention_time_range: object | None = None) -> list:
+    def get_bpc(self, acquisition_condition: AcquisitionCondition | None, retention_time_range: vorn_data_access.common.ValueRange | None = None) -> list[vorn_data_access.common.SpectrumBasedChromatogramPoint]:
         """
         Base peak chromatogram of one acquisition condition, optionally within a retention-time range.
         """
 
-    def get_multiple_xic(self, chromatogram_filter_options: object | None) -> list:
+    def get_multiple_xic(self, chromatogram_filter_options: collections.abc.Sequence[ChromatogramFilterOption]) -> list[list[vorn_data_access.common.SpectrumBasedChromatogramPoint]]:
         """
         Several extracted-ion chromatograms in one pass over the spectra: one list of points per ChromatogramFilterOption, in request order. Each spectrum is read once, and only the part of it that the windows need.
         """
 
-    def get_xic(self, chromatogram_filter_option: object | None) -> object:
+    def get_xic(self, chromatogram_filter_option: ChromatogramFilterOption) -> list[vorn_data_access.common.SpectrumBasedChromatogramPoint]:
         """One extracted-ion chromatogram."""
 
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __len__(self) -> int: ...
+
+    def __bool__(self) -> bool:
+        """Always true, whatever the length."""
+
+    @overload
+    def __getitem__(self, index: slice, /) -> list[Spectrum]: ...
+
+    @overload
+    def __getitem__(self, index: SupportsIndex, /) -> Spectrum:
+        """
+        The spectrum at `index` (negative counts from the end); a slice gives a list.
+        """
+
+    def __iter__(self) -> Iterator[Spectrum]:
+        """The spectrums in order."""
+
+    def tic_arrays(self, ms_level: int | None = None, polarity: vorn_data_access.common.PolarityTypes | None = None, scan_filter: str | None = None) -> tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
+        """
+        Total ion chromatogram as (retention_times, intensities), two float64 arrays, from the stored totals without reading spectra (NaN where a spectrum has none). Spectra are those with a retention time whose acquisition condition has the given `ms_level` and `polarity` (None: any) and whose stored scan filter (property ScanFilter, such as 'FTMS + p ESI Full ms') starts with `scan_filter` (None: any), in spectrum order.
+        """
+
+    def bpc_arrays(self, ms_level: int | None = None, polarity: vorn_data_access.common.PolarityTypes | None = None, scan_filter: str | None = None) -> tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
+        """
+        Base peak chromatogram as (retention_times, intensities), two float64 arrays, from the stored base peaks without reading spectra. Spectra are those with a retention time whose acquisition condition has the given `ms_level` and `polarity` (None: any) and whose stored scan filter (property ScanFilter, such as 'FTMS + p ESI Full ms') starts with `scan_filter` (None: any), in spectrum order.
+        """
+
+    def xic_arrays(self, mz_ranges: numpy.typing.ArrayLike, ms_level: int | None = 1, polarity: vorn_data_access.common.PolarityTypes | None = None, scan_filter: str | None = None, rt_range: vorn_data_access.common.ValueRange | tuple[float, float] | None = None) -> tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
+        """
+        Extracted-ion chromatograms of k m/z windows as (retention_times, intensities): `mz_ranges` is a (k, 2) array of (min, max), bounds included; `intensities` is a float64 array of shape (k, n), the sums equal to get_multiple_xic's. One pass over the spectra decoding only the chunks some window touches, without the GIL. `rt_range` (a ValueRange or (min, max)) limits the retention times. Spectra are those with a retention time whose acquisition condition has the given `ms_level` and `polarity` (None: any) and whose stored scan filter (property ScanFilter, such as 'FTMS + p ESI Full ms') starts with `scan_filter` (None: any), in spectrum order.
+        """
+
+    def spectra_frame(self) -> pandas.DataFrame:
+        """
+        A pandas DataFrame with one row per spectrum: index, retention time, MS level, polarity, precursor m/z (and charge where stored), collision energy, TIC, base peak m/z and intensity, scan filter, spectrum type, precursor index and native id. Needs pandas (pip install 'vorn-data-access[pandas]').
+        """
 
 class DADAnalysis:
     """
@@ -481,30 +595,30 @@ class DADAnalysis:
     """
 
     @property
-    def index(self) -> object:
+    def index(self) -> int:
         """Position among the measurement's diode-array analyses."""
 
     @property
-    def supplemental_properties(self) -> object:
+    def supplemental_properties(self) -> dict[str, typing.Any]:
         """The function's supplemental properties (dict)."""
 
     def get_spectra_count(self) -> int:
         """Number of spectra."""
 
-    def get_spectrum(self, index: object | None) -> object:
+    def get_spectrum(self, index: int) -> DADSpectrum:
         """A new DADSpectrum for the spectrum at `index` (0 to count - 1)."""
 
-    def find_nearest_spectrum(self, retention_time: object | None) -> object:
+    def find_nearest_spectrum(self, retention_time: float) -> DADSpectrum:
         """
         The spectrum whose retention time is nearest (the lower index on a tie).
         """
 
-    def get_chromatogram(self, extract_wavelength_range: object | None) -> list:
+    def get_chromatogram(self, extract_wavelength_range: vorn_data_access.common.ValueRange) -> list[vorn_data_access.common.SpectrumBasedChromatogramPoint]:
         """
         Mean absorbance over a wavelength window for every spectrum with a retention time, with the wavelength of the highest absorbance in the window. Windows outside a spectrum give (0.0, -1.0).
         """
 
-    def get_max_plot(self, extract_wavelength_range: object | None, wavelength_tolerance: object | None) -> object:
+    def get_max_plot(self, extract_wavelength_range: vorn_data_access.common.ValueRange, wavelength_tolerance: float) -> list[vorn_data_access.common.SpectrumBasedChromatogramPoint]:
         """
         For every spectrum with a retention time: the wavelength of the highest absorbance in the window and the mean absorbance within the tolerance of it; (0, -1) when no point lies in the window.
         """
@@ -512,3 +626,30 @@ class DADAnalysis:
     def __str__(self) -> str: ...
 
     def __repr__(self) -> str: ...
+
+    def __len__(self) -> int: ...
+
+    def __bool__(self) -> bool:
+        """Always true, whatever the length."""
+
+    @overload
+    def __getitem__(self, index: slice, /) -> list[DADSpectrum]: ...
+
+    @overload
+    def __getitem__(self, index: SupportsIndex, /) -> DADSpectrum:
+        """
+        The spectrum at `index` (negative counts from the end); a slice gives a list.
+        """
+
+    def __iter__(self) -> Iterator[DADSpectrum]:
+        """The spectrums in order."""
+
+    def absorbance_matrix(self, wavelength_range: vorn_data_access.common.ValueRange | tuple[float, float] | None = None) -> tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
+        """
+        The absorbances of every spectrum with a retention time as (retention_times, wavelengths, matrix): `matrix` is float64 of shape (spectra, wavelengths), its rows the spectra's points exactly; `wavelength_range` (a ValueRange or (min, max), bounds included) keeps part of the wavelengths. Spectra with wavelengths of their own, unlike the analysis's, raise ValueError.
+        """
+
+    def chromatogram_arrays(self, wavelength_range: vorn_data_access.common.ValueRange | tuple[float, float]) -> tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
+        """
+        The wavelength chromatogram as (retention_times, absorbances), two float64 arrays: the mean absorbance over `wavelength_range` (a ValueRange or (min, max)) of every spectrum with a retention time, equal to get_chromatogram's intensities.
+        """

@@ -2,6 +2,10 @@
 Writing container files: VornWriter -> add_measurement -> add_*_function -> add_spectrum.
 """
 
+import os
+import typing
+
+import numpy.typing
 
 
 class AutoValue:
@@ -16,7 +20,8 @@ class VornWriter:
     Writes a container file. Spectra stream to disk as they are added; the file appears under its name only when finished (leaving a ``with`` block normally finishes it, an exception abandons it). An existing file is refused unless ``overwrite`` is true.
     """
 
-    def __init__(self, path: object, *, overwrite: bool = False, converter_version: object = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None: ...
+    def __init__(self, path: str | os.PathLike[str], *, overwrite: bool = False, converter_version: tuple[int, int, int] = (1, 0, 0), compression_level: int = 3, chunk_points: int = 512) -> None:
+        pass
 
     @property
     def path(self) -> str:
@@ -30,7 +35,7 @@ class VornWriter:
     def finished(self) -> bool:
         """Whether the file is complete and in place."""
 
-    def add_measurement(self, *, hash: object | None = None, sample_name: object | None = None, sample_id: object | None = None, acquisition_method_file_name: object | None = None, dilution_factor: object | None = None, injection_volume: object | None = None, original_file_path: object | None = None, instrument_product_name: object | None = None, measurement_user_name: object | None = None, plate_code: object | None = None, well_code: object | None = None, measurement_date_time: object | None = None, instrument_manufacturer: object | None = None, source_file_definition: object | None = None, supplemental_properties: object | None = {}) -> object:
+    def add_measurement(self, *, hash: str | None = None, sample_name: str | None = None, sample_id: str | None = None, acquisition_method_file_name: str | None = None, dilution_factor: float | None = None, injection_volume: float | None = None, original_file_path: str | None = None, instrument_product_name: str | None = None, measurement_user_name: str | None = None, plate_code: str | None = None, well_code: str | None = None, measurement_date_time: str | None = None, instrument_manufacturer: str | None = None, source_file_definition: str | None = None, supplemental_properties: dict[str, typing.Any] | None = {}) -> MeasurementWriter:
         """
         Adds a measurement with its metadata (all keyword arguments, None for absent).
         """
@@ -43,7 +48,7 @@ class VornWriter:
     def abandon(self) -> None:
         """Deletes the partial file; nothing appears at the destination."""
 
-    def __enter__(self) -> object: ...
+    def __enter__(self) -> VornWriter: ...
 
     def __exit__(self, ex_type: object | None, ex_value: object | None, trace: object | None) -> None: ...
 
@@ -54,22 +59,22 @@ class MeasurementWriter:
     def index(self) -> int:
         """Position of the measurement in the file."""
 
-    def add_ms_function(self, *, conditions: object | None = 'derive', supplemental_properties: object | None = None) -> object:
+    def add_ms_function(self, *, conditions: str | None = 'derive', supplemental_properties: dict[str, typing.Any] | None = None) -> FunctionWriter:
         """
         Adds a mass-spectrometry (qual) function. `conditions`: 'derive' works out and stores the distinct acquisition conditions; None stores none (readers derive them); a list of dicts stores that list, and every spectrum names its entry with acquisition_condition_index.
         """
 
-    def add_dad_function(self, wavelengths: object | None = None, *, wavelengths_f32: bool = False, supplemental_properties: object | None = None) -> object:
+    def add_dad_function(self, wavelengths: numpy.typing.ArrayLike | None = None, *, wavelengths_f32: bool = False, supplemental_properties: dict[str, typing.Any] | None = None) -> FunctionWriter:
         """
         Adds a diode-array function. With `wavelengths`, each spectrum stores only its absorbances, one per wavelength.
         """
 
-    def add_quan_function(self, *, supplemental_properties: object | None = None) -> object:
+    def add_quan_function(self, *, conditions: str | None = 'derive', supplemental_properties: dict[str, typing.Any] | None = None) -> FunctionWriter:
         """
         Adds a quantitative (SRM/SIM) function; each added 'spectrum' is one trace.
         """
 
-    def add_analog_function(self, *, supplemental_properties: object | None = None) -> object:
+    def add_analog_function(self, *, conditions: str | None = 'derive', supplemental_properties: dict[str, typing.Any] | None = None) -> FunctionWriter:
         """Adds an analog-detector function; each added 'spectrum' is one trace."""
 
     def finish(self) -> None:

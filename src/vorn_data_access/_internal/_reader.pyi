@@ -1,5 +1,9 @@
 """The container reader, XIC extraction records and spectrum point lists."""
 
+import typing
+
+import numpy
+import numpy.typing
 
 
 class SpectrumPoint:
@@ -21,6 +25,10 @@ class SpectrumPoint:
 
     def __hash__(self) -> int: ...
 
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
+
     def __repr__(self) -> str: ...
 
 class SpectrumPointList:
@@ -33,19 +41,23 @@ class SpectrumPointList:
 
     def __len__(self) -> int: ...
 
-    def __getitem__(self, arg: int, /) -> SpectrumPoint: ...
+    def __getitem__(self, index: int, /) -> SpectrumPoint: ...
 
     @property
-    def x_array(self) -> object:
+    def x_array(self) -> numpy.typing.NDArray[numpy.floating[typing.Any]]:
         """The x values as a read-only numpy array (no copy)."""
 
     @property
-    def intensity_array(self) -> object:
+    def intensity_array(self) -> numpy.typing.NDArray[numpy.floating[typing.Any]]:
         """The intensities as a read-only numpy array (no copy)."""
 
     def __eq__(self, arg: SpectrumPointList, /) -> bool: ...
 
     def __ne__(self, arg: SpectrumPointList, /) -> bool: ...
+
+    def __getstate__(self) -> tuple: ...
+
+    def __setstate__(self, arg: tuple, /) -> None: ...
 
     def __repr__(self) -> str: ...
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../_glue/bind_record.hpp"
+#include "../_glue/display.hpp"
 #include "../_glue/python.hpp"
 #include "access.hpp"
 
@@ -169,6 +170,33 @@ void register_measurement(nb::module_& m) {
         "index"_a, "A new analysis of this kind at `index` (0 to count - 1).");
   }
   cls.def("__str__", &measurement_text).def("__repr__", &measurement_text);
+  // The analyses of each kind as sequences: len(), indexes from either end,
+  // slices and iteration over the getters above.
+  static const std::pair<const char*, const char*> sequences[] = {
+      {"qual", "vorn_data_access.qual.QualAnalysis"},
+      {"dad", "vorn_data_access.qual.DADAnalysis"},
+      {"quan", "vorn_data_access.quan.QuanAnalysis"},
+      {"analog", "vorn_data_access.quan.AnalogAnalysis"}};
+  for (const auto& [kind, type] : sequences) {
+    std::string name = std::string(kind) + "_analyses";
+    std::string count = std::string("get_") + kind + "_analysis_count";
+    std::string get = std::string("get_") + kind + "_analysis";
+    std::string noun = std::string(kind) + " analysis";
+    cls.def_prop_ro(
+        name.c_str(),
+        [count, get, noun](nb::handle self) {
+          return nb::module_::import_("vorn_data_access.sequences")
+              .attr("IndexedSequence")(self.attr(count.c_str()), self.attr(get.c_str()),
+                                       nb::str(noun.c_str()));
+        },
+        nb::sig(
+            ("def " + name + "(self) -> vorn_data_access.sequences.IndexedSequence[" + type + "]")
+                .c_str()),
+        ("The " + std::string(kind) +
+         " analyses as a sequence: len(), indexes from either end, slices, iteration.")
+            .c_str());
+  }
+  def_displays(cls);
 }
 
 }  // namespace vorn::py

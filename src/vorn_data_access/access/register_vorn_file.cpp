@@ -1,7 +1,9 @@
 #include <nanobind/nanobind.h>
 
 #include "../_glue/bind_record.hpp"
+#include "../_glue/display.hpp"
 #include "../_glue/python.hpp"
+#include "../_glue/sequence.hpp"
 #include "access.hpp"
 
 namespace nb = nanobind;
@@ -118,6 +120,27 @@ void register_vorn_file(nb::module_& m) {
             return access_name("Measurement").attr("_Measurement__create_instance")(mi, index);
           },
           "index"_a, "A new Measurement for the measurement at `index` (0 to count - 1).");
+  def_sequence(
+      cls,
+      [](const VornFile& f) {
+        return nb::cast<Py_ssize_t>(
+            f.slots[VornFile::kJumpTable].attr("_JumpTable__num_measurements"));
+      },
+      "get_measurement", "Measurement", "measurement");
+  def_displays(cls);
+  cls.def(
+      "__reduce__",
+      [](nb::handle self) {
+        VornFile& f = *nb::inst_ptr<VornFile>(self);
+        nb::handle reader = f.slots[VornFile::kReader];
+        if (!reader.is_valid() || truth(reader.attr("_VdpFileReader__stream").attr("closed")))
+          throw nb::type_error("a closed VornFile cannot be pickled");
+        return nb::make_tuple(nb::borrow(self.type()),
+                              nb::make_tuple(f.slots[VornFile::kFilePath]));
+      },
+      nb::sig("def __reduce__(self) -> tuple[type[VornFile], tuple[object]]"),
+      "Pickles an open file as its path: unpickling opens the file again, so a file (and the "
+      "indexes of what to read from it) can go to another process.");
 }
 
 }  // namespace vorn::py

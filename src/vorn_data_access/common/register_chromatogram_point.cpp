@@ -70,6 +70,17 @@ Py_hash_t point_hash(PyObject* self) {
   return h;
 }
 
+// Pickles as a call of the class with the four values.
+PyObject* point_reduce(PyObject* self, PyObject*) {
+  auto* p = reinterpret_cast<Point*>(self);
+  return Py_BuildValue("O(OOOO)", reinterpret_cast<PyObject*>(Py_TYPE(self)), p->spectrum_index,
+                       p->retention_time, p->intensity, p->base_x);
+}
+
+PyMethodDef point_methods[] = {
+    {"__reduce__", point_reduce, METH_NOARGS, "Pickles as the class called with the four values."},
+    {nullptr, nullptr, 0, nullptr}};
+
 PyMemberDef point_members[] = {
     {"spectrum_index", T_OBJECT, offsetof(Point, spectrum_index), READONLY,
      "Index of the spectrum the point comes from."},
@@ -88,6 +99,7 @@ PyType_Slot point_slots[] = {
     {Py_tp_richcompare, reinterpret_cast<void*>(point_richcompare)},
     {Py_tp_hash, reinterpret_cast<void*>(point_hash)},
     {Py_tp_members, point_members},
+    {Py_tp_methods, point_methods},
     {Py_tp_doc, const_cast<char*>(
                     "SpectrumBasedChromatogramPoint(spectrum_index, retention_time, intensity, "
                     "base_x)\n\nOne chromatogram point: the spectrum it comes from, its retention "

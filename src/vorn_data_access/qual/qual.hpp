@@ -80,6 +80,10 @@ void register_spectra(nb::module_& m);
 void register_qual_analysis(nb::module_& m);
 void register_dad_analysis(nb::module_& m);
 
+// The array results and sequence protocol beside the point-list methods.
+void add_qual_analysis_arrays(nb::class_<QualAnalysis>& cls);
+void add_dad_analysis_arrays(nb::class_<DADAnalysis>& cls);
+
 // Vendor conditions built from a record (by its type) or a bare voltage.
 nb::object vendor_condition_from_record(nb::handle record);
 nb::object vendor_condition_from_voltage(const char* class_name, nb::handle voltage);

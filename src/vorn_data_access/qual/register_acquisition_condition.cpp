@@ -204,6 +204,21 @@ void register_acquisition_condition(nb::module_& m) {
     return h.result();
   });
   cls.def("__str__", &condition_text).def("__repr__", &condition_text);
+  // Pickled field by field (the list of further conditions as a list), so a
+  // condition goes to another process and compares equal there.
+  cls.def("__getstate__", [](const AC& c) {
+    nb::list fields;
+    for (const nb::object& f : c.f) fields.append(f);
+    return nb::tuple(fields);
+  });
+  cls.def("__setstate__", [](AC& c, const nb::tuple& state) {
+    if (nb::len(state) != 8) throw nb::value_error("bad AcquisitionCondition state");
+    new (&c) AC();
+    for (size_t i = 0; i < 8; ++i) c.f[i] = state[i];
+    c.f[AC::kAdditional] =
+        nb::steal(PySequence_List(state[static_cast<size_t>(AC::kAdditional)].ptr()));
+    if (!c.f[AC::kAdditional].is_valid()) throw nb::python_error();
+  });
 }
 
 }  // namespace vorn::py

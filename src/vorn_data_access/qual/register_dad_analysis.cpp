@@ -9,9 +9,9 @@
 #include "../_glue/xic_fill.hpp"
 #include "analysis_read.hpp"
 #include "chromatogram.hpp"
-#include "dad_kernels.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
+#include "vorn_core/analysis/absorbance.hpp"
 #include "vorn_core/spectrum_block.hpp"
 
 namespace nb = nanobind;
@@ -61,10 +61,12 @@ std::vector<Timed> timed_spectra(const DADAnalysis& a) {
   return out;
 }
 
+using analysis::DadValue;
+using analysis::max_plot_value;
+using analysis::MaxPlotValue;
+using analysis::window_mean;
 // Absorbance points of a spectrum as two arrays of doubles.
-struct Points {
-  std::vector<double> x, intensity;
-};
+using Points = analysis::AbsorbanceSpectrum;
 
 void append_arrays(Points& p, const FloatArray& x, const FloatArray& intensity) {
   for (size_t i = 0; i < intensity.size(); ++i) {
@@ -89,22 +91,8 @@ Points points_of(nb::handle list) {
 // Decodes a spectrum of the package's own file, x from the wavelengths when
 // the spectrum stores none.
 Points decode(const MappedFile& file, int64_t position, const std::vector<double>* wl) {
-  if (position < 0) throw FormatError("negative spectrum position", 0);
-  SpectrumBlock block(file.bytes(), static_cast<uint64_t>(position));
-  FloatArray x, intensity;
-  block.decode(x, intensity);
   Points p;
-  if (!block.has_x()) {
-    if (!wl)
-      throw FormatError("spectrum stores no x values and its function has no wavelengths",
-                        static_cast<uint64_t>(position));
-    if (wl->size() != intensity.size())
-      throw FormatError("absorbance spectrum has " + std::to_string(intensity.size()) +
-                            " values for " + std::to_string(wl->size()) + " wavelengths",
-                        static_cast<uint64_t>(position));
-    x = FloatArray(*wl);
-  }
-  append_arrays(p, x, intensity);
+  analysis::decode_absorbance(file.bytes(), position, wl, p);
   return p;
 }
 
@@ -291,6 +279,7 @@ void register_dad_analysis(nb::module_& m) {
       "the window and the mean absorbance within the tolerance of it; (0, -1) when no point "
       "lies in the window.");
   cls.def("__str__", &analysis_text).def("__repr__", &analysis_text);
+  add_dad_analysis_arrays(cls);
 }
 
 }  // namespace vorn::py

@@ -208,6 +208,7 @@ void register_qual_analysis(nb::module_& m) {
       },
       "chromatogram_filter_option"_a.none(), "One extracted-ion chromatogram.");
   cls.def("__str__", &analysis_text).def("__repr__", &analysis_text);
+  add_qual_analysis_arrays(cls);
 }
 
 }  // namespace vorn::py

@@ -78,6 +78,16 @@ void bind_scan_class(nb::module_& m) {
     return s;
   };
   cls.def("__str__", str).def("__repr__", str);
+  cls.def("__getstate__", [](const T& t) {
+    nb::list fields;
+    for (const nb::object& f : t.f) fields.append(f.is_valid() ? f : nb::none());
+    return nb::tuple(fields);
+  });
+  cls.def("__setstate__", [](T& t, const nb::tuple& state) {
+    if (nb::len(state) != 3) throw nb::value_error("bad condition state");
+    new (&t) T();
+    for (size_t i = 0; i < 3; ++i) t.f[i] = state[i];
+  });
 }
 
 }  // namespace

@@ -1,8 +1,14 @@
 #include <nanobind/nanobind.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "../_glue/display.hpp"
+#include "../_glue/numpy_out.hpp"
 #include "../_glue/point_list.hpp"
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
+#include "../_glue/xic_fill.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
 #include "spectrum_reads.hpp"
@@ -33,6 +39,21 @@ nb::str spectrum_text(nb::handle self) {
   if (n < 0) throw nb::python_error();
   nb::str s("[{}] {} points");
   return nb::str(s.format(self.attr("index"), n));
+}
+
+// The x or intensity values of the spectrum's (cached) points as a read-only
+// numpy array: a view of the package's own point list at its stored
+// precision, a float64 copy of any other sequence of points.
+nb::object point_values(nb::handle self, bool x) {
+  nb::object points = self.attr("get_spectrum_points")();
+  if (exact<SpectrumPointList>(points)) return points.attr(x ? "x_array" : "intensity_array");
+  std::vector<double> values;
+  for (nb::handle p : points) values.push_back(number(p.attr(x ? "x" : "intensity")));
+  NumpyOut<double> out({values.size()});
+  std::copy(values.begin(), values.end(), out.data());
+  nb::object array = out.array();
+  array.attr("flags").attr("writeable") = false;
+  return array;
 }
 
 }  // namespace
@@ -109,6 +130,17 @@ void register_spectra(nb::module_& m) {
       },
       "The profile points, read anew on every call.");
   spectrum.def("__str__", &spectrum_text<Spectrum>).def("__repr__", &spectrum_text<Spectrum>);
+  spectrum.def_prop_ro(
+      "mz", [](nb::handle self) { return point_values(self, true); },
+      nb::sig("def mz(self) -> numpy.typing.NDArray[numpy.floating[typing.Any]]"),
+      "The m/z values of the points as a read-only numpy array, at their stored precision "
+      "(float64 or float32), without a copy.");
+  spectrum.def_prop_ro(
+      "intensity", [](nb::handle self) { return point_values(self, false); },
+      nb::sig("def intensity(self) -> numpy.typing.NDArray[numpy.floating[typing.Any]]"),
+      "The intensities of the points as a read-only numpy array, at their stored precision, "
+      "without a copy.");
+  def_displays(spectrum);
 
   nb::class_<DADSpectrum> dad(
       m, "DADSpectrum",
@@ -138,6 +170,15 @@ void register_spectra(nb::module_& m) {
       },
       "The absorbance points (read once, then kept).");
   dad.def("__str__", &spectrum_text<DADSpectrum>).def("__repr__", &spectrum_text<DADSpectrum>);
+  dad.def_prop_ro(
+      "wavelengths", [](nb::handle self) { return point_values(self, true); },
+      nb::sig("def wavelengths(self) -> numpy.typing.NDArray[numpy.floating[typing.Any]]"),
+      "The wavelengths of the points as a read-only numpy array, without a copy.");
+  dad.def_prop_ro(
+      "absorbance", [](nb::handle self) { return point_values(self, false); },
+      nb::sig("def absorbance(self) -> numpy.typing.NDArray[numpy.floating[typing.Any]]"),
+      "The absorbances of the points as a read-only numpy array, without a copy.");
+  def_displays(dad);
 }
 
 }  // namespace vorn::py

@@ -132,6 +132,16 @@ void bind_vendor_class(nb::module_& m) {
   });
   auto str = [](const T& t) { return vendor_text(K, t.f); };
   cls.def("__str__", str).def("__repr__", str);
+  cls.def("__getstate__", [](const T& t) {
+    nb::list fields;
+    for (const nb::object& f : t.f) fields.append(f.is_valid() ? f : nb::none());
+    return nb::tuple(fields);
+  });
+  cls.def("__setstate__", [](T& t, const nb::tuple& state) {
+    if (nb::len(state) != 2) throw nb::value_error("bad condition state");
+    new (&t) T();
+    for (size_t i = 0; i < 2; ++i) t.f[i] = state[i];
+  });
 }
 
 }  // namespace

@@ -19,13 +19,16 @@
 #include "../_glue/xic_fill.hpp"
 #include "chromatogram.hpp"
 #include "record_access.hpp"
+#include "vorn_core/analysis/parallel.hpp"
+#include "vorn_core/analysis/xic.hpp"
 #include "vorn_core/spectrum_block.hpp"
-#include "window_sums.hpp"
 
 namespace vorn::py {
 namespace {
 
 using R = SpectrumField;
+using analysis::scan_window;
+using analysis::WindowSum;
 
 struct Request {
   nb::object option, condition, rt_range;  // rt_range None: no limit
@@ -251,107 +254,14 @@ void plan_spectra(QualAnalysis& a, Plan& plan, nb::handle conditions, const Pref
 // Decodes spectrum `s` (only the chunks its windows touch) and sums each of
 // its requests. No Python: runs in worker threads.
 void sum_spectrum(const MappedFile& file, int64_t position, const Plan& plan,
-                  const std::vector<double>& lo, const std::vector<double>& hi, size_t s,
-                  double lowest, std::vector<WindowSum>& results, std::vector<uint8_t>& xbuf,
-                  std::vector<uint8_t>& ibuf) {
+                  const analysis::XicWindows& windows, size_t s, double lowest,
+                  std::vector<WindowSum>& results, analysis::XicScratch& scratch) {
   const size_t b = plan.begin[s], e = plan.begin[s + 1];
   if (b == e) return;
   if (position < 0) throw FormatError("negative spectrum position", 0);
   SpectrumBlock block(file.bytes(), static_cast<uint64_t>(position));
-  if (!block.has_x()) throw FormatError("spectrum stores no x values", static_cast<uint64_t>(position));
-  double ulo = std::numeric_limits<double>::infinity(), uhi = -ulo;
-  bool nan = false;
-  for (size_t k = b; k < e; ++k) {
-    ulo = std::min(ulo, lo[plan.applicable[k]]);
-    uhi = std::max(uhi, hi[plan.applicable[k]]);
-    nan |= std::isnan(lo[plan.applicable[k]]) || std::isnan(hi[plan.applicable[k]]);
-  }
-  auto [c0, c1] = nan ? std::pair<size_t, size_t>{0, block.chunks().size()} : block.chunks_for(ulo, uhi);
-  block.require_frames(c0, c1);
-  size_t n = 0;
-  for (size_t c = c0; c < c1; ++c) n += block.chunks()[c].points;
-  const size_t xw = block.x_width(), iw = block.intensity_width();
-  xbuf.resize(n * xw);
-  ibuf.resize(n * iw);
-  // x values first; a chunk's intensities are decoded only when some window
-  // holds one of its points. Unread intensities stay zero and are never summed.
-  std::vector<size_t> starts;  // first point of each decoded chunk, then n
-  for (size_t c = c0, at = 0; c < c1; at += block.chunks()[c].points, ++c) {
-    block.decode_x(c, xbuf.data() + at * xw);
-    starts.push_back(at);
-  }
-  starts.push_back(n);
-  // With the windows in ascending order of lower bound (no NaN), where each
-  // window's points start only moves forward: one sweep finds them all.
-  // Otherwise a binary search per window.
-  const bool sweep = !nan && e - b > 8;
-  auto run = [&](const auto* x, auto intensity_type) {
-    using I = decltype(intensity_type);
-    auto* in = reinterpret_cast<I*>(ibuf.data());
-    std::vector<char> decoded(c1 - c0, 0);
-    size_t cursor = 0;
-    for (size_t k = b; k < e; ++k) {
-      const double l = lo[plan.applicable[k]], h = hi[plan.applicable[k]];
-      // Ascending x: the points the scan would skip end where x reaches l.
-      size_t first;
-      if (sweep) {
-        while (cursor < n && static_cast<double>(x[cursor]) < l) ++cursor;
-        first = cursor;
-      } else {
-        first = static_cast<size_t>(
-            std::partition_point(x, x + n, [l](auto v) { return static_cast<double>(v) < l; }) - x);
-      }
-      size_t last = first;
-      while (last < n && !(static_cast<double>(x[last]) > h)) ++last;
-      if (first < last) {
-        size_t c = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), first) -
-                                       starts.begin()) - 1;
-        for (; c < c1 - c0 && starts[c] < last; ++c)
-          if (!decoded[c]) {
-            block.decode_intensity(c0 + c, in + starts[c]);
-            decoded[c] = 1;
-          }
-      }
-      results[k] = scan_window(x + first, in + first, last - first, l, h, lowest);
-    }
-  };
-  const void* xp = xbuf.data();
-  // Stored widths: float32 values widen exactly, so the sums are the same.
-  if (xw == 4 && iw == 4)
-    run(static_cast<const float*>(xp), float{});
-  else if (xw == 4)
-    run(static_cast<const float*>(xp), double{});
-  else if (iw == 4)
-    run(static_cast<const double*>(xp), float{});
-  else
-    run(static_cast<const double*>(xp), double{});
-}
-
-// The sum of one request over a point list a reader returned.
-WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
-  if (const SpectrumPointList* l = exact<SpectrumPointList>(points)) {
-    WindowSum r;
-    l->x.visit([&](const auto& xs) {
-      l->intensity.visit([&](const auto& is) {
-        r = scan_window(xs.data(), is.data(), std::min(xs.size(), is.size()), lo, hi, lowest);
-      });
-    });
-    return r;
-  }
-  WindowSum r;
-  double base = lowest;
-  for (nb::handle p : points) {
-    double x = number(p.attr("x"));
-    if (x < lo) continue;
-    if (x > hi) break;
-    double v = number(p.attr("intensity"));
-    if (base < v) {
-      base = v;
-      r.base_x = x;
-    }
-    r.sum += v;
-  }
-  return r;
+  analysis::sum_windows(block, windows, plan.applicable.data() + b, e - b, lowest,
+                        results.data() + b, scratch);
 }
 
 // Fills each request's list, sized up front, with its points in spectrum order.
@@ -428,6 +338,7 @@ void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<W
     lo[j] = plan.requests[j].lo;
     hi[j] = plan.requests[j].hi;
   }
+  const analysis::XicWindows windows(std::move(lo), std::move(hi));
   constexpr size_t kBlock = 64;
   const size_t blocks = (count + kBlock - 1) / kBlock;
   std::vector<char> done(blocks, 0);
@@ -436,11 +347,11 @@ void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<W
   std::mutex mutex;
   std::condition_variable ready;
   auto worker = [&] {
-    std::vector<uint8_t> xbuf, ibuf;
+    analysis::XicScratch scratch;
     for (size_t b; (b = next.fetch_add(1)) < blocks;) {
       try {
         for (size_t s = b * kBlock; s < std::min(count, (b + 1) * kBlock); ++s)
-          sum_spectrum(file, positions[s], plan, lo, hi, s, lowest, results, xbuf, ibuf);
+          sum_spectrum(file, positions[s], plan, windows, s, lowest, results, scratch);
       } catch (...) {
         failure[b] = std::current_exception();
       }
@@ -451,8 +362,7 @@ void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<W
       ready.notify_all();
     }
   };
-  size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
-  threads = std::min(threads, blocks);
+  const size_t threads = blocks ? analysis::worker_count(blocks) : 0;
   std::vector<std::thread> pool;
   for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
   std::exception_ptr error;
@@ -483,6 +393,33 @@ void run_native(const MappedFile& file, Plan& plan, double lowest, std::vector<W
 }
 
 }  // namespace
+
+// The sum of one request over a point list a reader returned.
+WindowSum sum_points(nb::handle points, double lo, double hi, double lowest) {
+  if (const SpectrumPointList* l = exact<SpectrumPointList>(points)) {
+    WindowSum r;
+    l->x.visit([&](const auto& xs) {
+      l->intensity.visit([&](const auto& is) {
+        r = scan_window(xs.data(), is.data(), std::min(xs.size(), is.size()), lo, hi, lowest);
+      });
+    });
+    return r;
+  }
+  WindowSum r;
+  double base = lowest;
+  for (nb::handle p : points) {
+    double x = number(p.attr("x"));
+    if (x < lo) continue;
+    if (x > hi) break;
+    double v = number(p.attr("intensity"));
+    if (base < v) {
+      base = v;
+      r.base_x = x;
+    }
+    r.sum += v;
+  }
+  return r;
+}
 
 nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
   Plan plan;

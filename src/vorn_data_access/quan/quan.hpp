@@ -36,4 +36,7 @@ nb::object read_trace_points(nb::handle record);
 
 void register_trace_analyses(nb::module_& m);
 
+// Trace objects, arrays in minutes and lookups by transition, on the base class.
+void add_trace_api(nb::class_<TraceAnalysis>& cls);
+
 }  // namespace vorn::py

@@ -164,6 +164,7 @@ void register_trace_analyses(nb::module_& m) {
   base.def("_trace_record", &trace_record, "index"_a.none(),
            "The trace record (``SpectrumIndex``) at `index`, checked against the trace count.");
   base.def("__str__", &analysis_text).def("__repr__", &analysis_text);
+  add_trace_api(base);
 
   auto quan = bind_kind<QuanAnalysis>(
       m, "QuanAnalysis",

@@ -67,6 +67,11 @@ void register_point_list(nb::module_& m) {
           nb::is_operator())
       .def("__hash__",
            [](const SpectrumPoint& p) { return py_hash(nb::make_tuple(p.x, p.intensity)); })
+      .def("__getstate__", [](const SpectrumPoint& p) { return nb::make_tuple(p.x, p.intensity); })
+      .def("__setstate__",
+           [](SpectrumPoint& p, const nb::tuple& t) {
+             new (&p) SpectrumPoint{nb::cast<double>(t[0]), nb::cast<double>(t[1])};
+           })
       .def("__repr__", [](const SpectrumPoint& p) {
         return "SpectrumPoint(x=" + float_text(p.x) + ", intensity=" + float_text(p.intensity) +
                ")";
@@ -119,9 +124,30 @@ void register_point_list(nb::module_& m) {
             return false;
           },
           nb::is_operator())
-      .def("__repr__", [](const SpectrumPointList& l) {
-        return "<SpectrumPointList of " + std::to_string(l.size()) + " points>";
-      })
+      .def("__getstate__",
+           [](nb::handle self) {
+             const SpectrumPointList& l = *nb::inst_ptr<SpectrumPointList>(self);
+             return nb::make_tuple(view(l.x, self), view(l.intensity, self));
+           })
+      .def("__setstate__",
+           [](SpectrumPointList& l, const nb::tuple& t) {
+             // The arrays keep their precision (float32 or float64).
+             auto array = [](nb::handle values) {
+               if (nb::isinstance<nb::ndarray<const float, nb::ndim<1>>>(values)) {
+                 auto a = nb::cast<nb::ndarray<const float, nb::ndim<1>, nb::c_contig>>(values);
+                 return FloatArray(std::vector<float>(a.data(), a.data() + a.shape(0)));
+               }
+               return to_float_array(values);
+             };
+             FloatArray x = array(t[0]), intensity = array(t[1]);
+             if (x.size() != intensity.size())
+               throw nb::value_error("x and intensity differ in length");
+             new (&l) SpectrumPointList{std::move(x), std::move(intensity)};
+           })
+      .def("__repr__",
+           [](const SpectrumPointList& l) {
+             return "<SpectrumPointList of " + std::to_string(l.size()) + " points>";
+           })
       .attr("__hash__") = nb::none();
 }
 

@@ -1,10 +1,26 @@
-// Numeric kernels of the diode-array analysis. No Python in here: they run
-// without the GIL on decoded arrays (x ascending).
+// Diode-array kernels: decoding an absorbance spectrum, the mean absorbance
+// over a wavelength window and the max plot's value. No Python in here: they
+// run without the GIL on decoded arrays (x ascending).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
 
-namespace vorn::py {
+namespace vorn::analysis {
+
+// One absorbance spectrum as doubles: x is its own stored wavelengths, or the
+// function's when it stores none.
+struct AbsorbanceSpectrum {
+  std::vector<double> x, intensity;
+};
+
+// Decodes the spectrum data block at `position` of `file`. `wavelengths` (may
+// be null) are the function's, used when the block stores no x values; a
+// block without x and without matching wavelengths is a FormatError.
+void decode_absorbance(std::span<const uint8_t> file, int64_t position,
+                       const std::vector<double>* wavelengths, AbsorbanceSpectrum& out);
 
 struct DadValue {
   double intensity;
@@ -35,4 +51,4 @@ struct MaxPlotValue {
 MaxPlotValue max_plot_value(const double* x, const double* intensity, size_t n, double lo,
                             double hi, double tolerance, double lowest);
 
-}  // namespace vorn::py
+}  // namespace vorn::analysis

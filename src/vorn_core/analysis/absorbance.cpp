@@ -1,6 +1,36 @@
-#include "dad_kernels.hpp"
+#include "absorbance.hpp"
 
-namespace vorn::py {
+#include <string>
+
+#include "../errors.hpp"
+#include "../spectrum_block.hpp"
+
+namespace vorn::analysis {
+
+void decode_absorbance(std::span<const uint8_t> file, int64_t position,
+                       const std::vector<double>* wavelengths, AbsorbanceSpectrum& out) {
+  if (position < 0) throw FormatError("negative spectrum position", 0);
+  const auto at = static_cast<uint64_t>(position);
+  SpectrumBlock block(file, at);
+  FloatArray x, intensity;
+  block.decode(x, intensity);
+  const size_t n = intensity.size();
+  if (!block.has_x()) {
+    if (!wavelengths)
+      throw FormatError("spectrum stores no x values and its function has no wavelengths", at);
+    if (wavelengths->size() != n)
+      throw FormatError("absorbance spectrum has " + std::to_string(n) + " values for " +
+                            std::to_string(wavelengths->size()) + " wavelengths",
+                        at);
+    out.x = *wavelengths;
+  } else {
+    out.x.resize(n);
+    for (size_t i = 0; i < n; ++i) out.x[i] = x[i];
+  }
+  out.intensity.resize(n);
+  for (size_t i = 0; i < n; ++i) out.intensity[i] = intensity[i];
+}
+
 namespace {
 
 // Linear interpolation inside segment k; a segment without width has no
@@ -110,4 +140,4 @@ MaxPlotValue max_plot_value(const double* x, const double* I, size_t n, double l
   return r;
 }
 
-}  // namespace vorn::py
+}  // namespace vorn::analysis

@@ -1,0 +1,178 @@
+#include "spectrum_selection.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+
+#include "../_glue/python.hpp"
+#include "../_glue/xic_fill.hpp"
+#include "qual.hpp"
+
+namespace vorn::py {
+namespace {
+
+using R = SpectrumField;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const char* kScanFilter = "ScanFilter";
+
+double number_or_nan(nb::handle h) {
+  return is_none_eq(h) ? kNaN : number(h);
+}
+
+// Whether each acquisition condition object passes the MS level and
+// polarity tests, asked once per object: spectra of a file share a few.
+class ConditionTest {
+ public:
+  explicit ConditionTest(const SpectrumFilter& f)
+      : f_(f), trivial_(f.ms_level.is_none() && f.polarity.is_none()) {}
+
+  bool passes(nb::handle condition) {
+    if (trivial_) return true;
+    // The package's own conditions are read directly: a DDA run has one per
+    // MS2 spectrum, too many to remember.
+    if (const AcquisitionCondition* native = exact<AcquisitionCondition>(condition))
+      return fields_pass(native->f[AcquisitionCondition::kMsLevel],
+                         native->f[AcquisitionCondition::kPolarity]);
+    auto it = seen_.find(condition.ptr());
+    if (it != seen_.end()) return it->second;
+    bool ok = !is_none_eq(condition) &&
+              fields_pass(f_.ms_level.is_none() ? nb::none() : condition.attr("ms_level"),
+                          f_.polarity.is_none() ? nb::none() : condition.attr("polarity"));
+    held_.push_back(nb::borrow(condition));  // keeps the address from being reused
+    seen_.emplace(condition.ptr(), ok);
+    return ok;
+  }
+
+ private:
+  static bool same(nb::handle a, nb::handle b) { return a.ptr() == b.ptr() || eq(a, b); }
+  bool fields_pass(nb::handle level, nb::handle polarity) const {
+    if (!f_.ms_level.is_none() && !same(level, f_.ms_level)) return false;
+    if (!f_.polarity.is_none() && !same(polarity, f_.polarity)) return false;
+    return true;
+  }
+
+  const SpectrumFilter& f_;
+  bool trivial_;
+  std::unordered_map<PyObject*, bool> seen_;
+  std::vector<nb::object> held_;
+};
+
+bool starts_with(std::string_view text, const std::string& prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+ValueRange bounds_of(nb::handle range, const char* name) {
+  if (nb::hasattr(range, "min") && nb::hasattr(range, "max")) return range_of(range);
+  nb::object pair = nb::steal(PySequence_Tuple(range.ptr()));
+  if (!pair.is_valid() || PyTuple_GET_SIZE(pair.ptr()) != 2) {
+    PyErr_Clear();
+    throw nb::type_error(
+        (std::string(name) + " must be a ValueRange or a (min, max) pair").c_str());
+  }
+  return ValueRange{number(pair[0]), number(pair[1])};
+}
+
+SpectrumFilter::SpectrumFilter(nb::handle level, nb::handle pol, nb::handle filter,
+                               nb::handle rt_range)
+    : ms_level(nb::borrow(level)), polarity(nb::borrow(pol)) {
+  if (!filter.is_none()) {
+    if (!PyUnicode_Check(filter.ptr())) throw nb::type_error("scan_filter must be a str or None");
+    scan_filter = nb::cast<std::string>(filter);
+  }
+  if (!rt_range.is_none()) {
+    rt_limited = true;
+    ValueRange r = bounds_of(rt_range, "rt_range");
+    rt_lo = r.min;
+    rt_hi = r.max;
+  }
+}
+
+double description_number(const SpectrumEntry& e, int field) {
+  SpectrumDescriptionObject* d = e.native();
+  if (d && !d->slots[field]) {
+    const SpectrumDescription* row = decoded_row(d);
+    std::optional<double> v;
+    if (row) switch (field) {
+        case R::kCurrentTotalIon:
+          v = row->current_total_ion;
+          break;
+        case R::kBasePeakIntensity:
+          v = row->base_peak_intensity;
+          break;
+        case R::kBasePeakMz:
+          v = row->base_peak_mz;
+          break;
+        case R::kPrecursorValue:
+          v = row->precursor_value;
+          break;
+        case R::kCollisionEnergy:
+          v = row->collision_energy;
+          break;
+        case R::kRetentionTime:
+          v = row->retention_time;
+          break;
+        default:
+          return number_or_nan(e.get(field));
+      }
+    return v ? *v : kNaN;
+  }
+  return number_or_nan(e.get(field));
+}
+
+std::optional<std::string> scan_filter_of(const SpectrumEntry& e) {
+  SpectrumDescriptionObject* d = e.native();
+  if (d && !d->slots[R::kSupplementalProperties]) {
+    const SpectrumDescription* row = decoded_row(d);
+    if (!row || !row->supplemental_properties) return std::nullopt;
+    for (const auto& [key, value] : *row->supplemental_properties)
+      if (key == kScanFilter) {
+        if (const auto* s = std::get_if<std::string>(&value)) return *s;
+        return std::nullopt;
+      }
+    return std::nullopt;
+  }
+  nb::object properties = e.get(R::kSupplementalProperties);
+  if (!PyMapping_Check(properties.ptr()) || PyUnicode_Check(properties.ptr())) return std::nullopt;
+  nb::object value = nb::steal(PyObject_GetItem(properties.ptr(), nb::str(kScanFilter).ptr()));
+  if (!value.is_valid()) {
+    if (!PyErr_ExceptionMatches(PyExc_KeyError)) throw nb::python_error();
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  if (!PyUnicode_Check(value.ptr())) return std::nullopt;
+  return nb::cast<std::string>(value);
+}
+
+std::vector<SelectedSpectrum> select_spectra(nb::handle list, const SpectrumFilter& filter) {
+  std::vector<SelectedSpectrum> out;
+  ConditionTest conditions(filter);
+  int64_t i = -1;
+  for (nb::handle item : list) {
+    ++i;
+    SpectrumEntry e(item);
+    double rt;
+    if (!e.retention_time(rt)) {
+      nb::object value = e.get(R::kRetentionTime);
+      if (is_none_eq(value)) continue;
+      rt = number(value);
+    }
+    if (filter.rt_limited && !(filter.rt_lo <= rt && rt <= filter.rt_hi)) continue;
+    if (!conditions.passes(e.get(R::kAcquisitionCondition))) continue;
+    if (filter.scan_filter) {
+      std::optional<std::string> stored = scan_filter_of(e);
+      if (!stored || !starts_with(*stored, *filter.scan_filter)) continue;
+    }
+    out.push_back({i, rt, item});
+  }
+  return out;
+}
+
+std::vector<SelectedSpectrum> timed_spectra(nb::handle list) {
+  return select_spectra(list, SpectrumFilter(nb::none(), nb::none(), nb::none(), nb::none()));
+}
+
+}  // namespace vorn::py
