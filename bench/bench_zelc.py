@@ -13,8 +13,8 @@ without it its column shows "-". zelc's figure is the best of three runs (the
 machine is shared, so the fastest run is the one least disturbed).
 """
 
-import os
 import pathlib
+import shutil
 import subprocess
 import sys
 import sysconfig
@@ -69,22 +69,24 @@ def zlib_size(path):
     return len(re.sub(rb"(<binary>)([^<]*)(</binary>)", squeeze, text))
 
 
+TIME = shutil.which("time", path="/usr/bin:/bin")
+
+
 def run_zelc(zelc, source, out):
-    """One conversion; returns (seconds, peak resident memory in MB)."""
+    """One conversion; returns (seconds, peak resident memory in MB or None).
+
+    The peak is measured by /usr/bin/time: a child started from this Python
+    process would count this process's memory from before its exec."""
+    command = [str(zelc), str(source), "-dest", str(out), "-f", "-kp", "--keep-last-msfunc"]
+    if TIME:
+        command = [TIME, "-f", "%M", *command]
     start = time.perf_counter()
-    # Started with posix_spawn (close_fds=False): a forked child's peak memory
-    # would count this process's memory from before the exec.
-    p = subprocess.Popen(
-        [str(zelc), str(source), "-dest", str(out), "-f", "-kp", "--keep-last-msfunc"],
-        stdout=subprocess.DEVNULL,
-        close_fds=False,
-    )
-    _, status, usage = os.wait4(p.pid, 0)
+    r = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     elapsed = time.perf_counter() - start
-    p.returncode = os.waitstatus_to_exitcode(status)
-    if p.returncode != 0:
-        raise RuntimeError(f"zelc failed on {source}")
-    return elapsed, usage.ru_maxrss / 1024
+    if r.returncode != 0:
+        raise RuntimeError(f"zelc failed on {source}: {r.stderr}")
+    peak = int(r.stderr.split()[-1]) / 1024 if TIME else None
+    return elapsed, peak
 
 
 def parse_pyteomics(path):
@@ -140,10 +142,10 @@ def main():
         size = f.stat().st_size
         runs = [run_zelc(zelc, f, out) for _ in range(3)]
         t_zelc = min(t for t, _ in runs)
-        rss = max(m for _, m in runs)
+        rss = "-" if runs[0][1] is None else f"{max(m for _, m in runs):.1f}"
         container = out.stat().st_size
         print(
-            f"{f.name[:39]:<40}{size / 1e6:8.2f}{size / t_zelc / 1e6:11.1f}{rss:13.1f}"
+            f"{f.name[:39]:<40}{size / 1e6:8.2f}{size / t_zelc / 1e6:11.1f}{rss:>13}"
             f"{speed(parse_pyteomics, f, size):>16}{speed(parse_pyopenms, f, size):>15}"
             f"{container / size:11.3f}{container / zlib_size(f):16.3f}",
             flush=True,
