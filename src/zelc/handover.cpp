@@ -6,13 +6,18 @@
 #include <mutex>
 #include <thread>
 #include <variant>
+#include <vector>
 
 namespace zelc {
 namespace {
 
-// At most this many records, or this many bytes of their arrays, wait in the
-// queue (a larger record still passes when the queue is empty).
-constexpr size_t kMaxWaiting = 256;
+// Records travel in batches, so that the threads wake each other once per
+// batch rather than once per record; at most this many batches, or this many
+// bytes of array text, wait in the queue (a larger batch still passes when
+// the queue is empty).
+constexpr size_t kBatchRecords = 16;
+constexpr size_t kBatchBytes = 1u << 20;
+constexpr size_t kMaxWaitingBatches = 16;
 constexpr size_t kMaxWaitingBytes = 64u << 20;
 
 struct End {};
@@ -36,39 +41,38 @@ size_t bytes_of(const Item& item) {
   return 0;
 }
 
+struct Batch {
+  std::vector<Item> items;
+  size_t bytes = 0;
+};
+
 class Queue : public SourceSink {
  public:
-  void begin(const RunInfo& run) override { push(run); }
-  void spectrum(RawSpectrum&& s) override { push(std::move(s)); }
-  void chromatogram(RawChromatogram&& c) override { push(std::move(c)); }
+  // The reading side: records gather in a batch, handed over when full.
+  void begin(const RunInfo& run) override { add(run); }
+  void spectrum(RawSpectrum&& s) override { add(std::move(s)); }
+  void chromatogram(RawChromatogram&& c) override { add(std::move(c)); }
 
-  void push(Item&& item) {
-    const size_t bytes = bytes_of(item);
-    std::unique_lock lock(mutex_);
-    room_.wait(lock, [&] {
-      return stopped_ || items_.empty() ||
-             (items_.size() < kMaxWaiting && bytes_ + bytes <= kMaxWaitingBytes);
-    });
-    if (stopped_) throw Stopped{};
-    bytes_ += bytes;
-    items_.push_back(std::move(item));
-    ready_.notify_one();
-  }
-  // The end or the reader's failure: always delivered, even when stopped.
+  // The end or the reader's failure, after what was read before it: always
+  // delivered, even when stopped.
   void close(Item&& last) {
     std::lock_guard lock(mutex_);
-    items_.push_back(std::move(last));
+    filling_.items.push_back(std::move(last));
+    batches_.push_back(std::move(filling_));
     ready_.notify_one();
   }
-  Item pop() {
+
+  // The building side: the next batch, waiting for one.
+  Batch pop() {
     std::unique_lock lock(mutex_);
-    ready_.wait(lock, [&] { return !items_.empty(); });
-    Item item = std::move(items_.front());
-    items_.pop_front();
-    bytes_ -= bytes_of(item);
+    ready_.wait(lock, [&] { return !batches_.empty(); });
+    Batch batch = std::move(batches_.front());
+    batches_.pop_front();
+    bytes_ -= batch.bytes;
     room_.notify_one();
-    return item;
+    return batch;
   }
+
   void stop() {
     std::lock_guard lock(mutex_);
     stopped_ = true;
@@ -76,9 +80,29 @@ class Queue : public SourceSink {
   }
 
  private:
+  void add(Item&& item) {
+    filling_.bytes += bytes_of(item);
+    filling_.items.push_back(std::move(item));
+    if (filling_.items.size() >= kBatchRecords || filling_.bytes >= kBatchBytes) hand_over();
+  }
+
+  void hand_over() {
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [&] {
+      return stopped_ || batches_.empty() ||
+             (batches_.size() < kMaxWaitingBatches && bytes_ + filling_.bytes <= kMaxWaitingBytes);
+    });
+    if (stopped_) throw Stopped{};
+    bytes_ += filling_.bytes;
+    batches_.push_back(std::move(filling_));
+    filling_ = Batch{};
+    ready_.notify_one();
+  }
+
   std::mutex mutex_;
   std::condition_variable room_, ready_;
-  std::deque<Item> items_;
+  std::deque<Batch> batches_;
+  Batch filling_;  // the reading thread's own
   size_t bytes_ = 0;
   bool stopped_ = false;
 };
@@ -98,19 +122,21 @@ void read_alongside(const std::function<void(SourceSink&)>& read, SourceSink& si
     }
   });
   try {
-    for (;;) {
-      Item item = queue.pop();
-      if (auto* run = std::get_if<RunInfo>(&item)) {
-        sink.begin(*run);
-      } else if (auto* s = std::get_if<RawSpectrum>(&item)) {
-        sink.spectrum(std::move(*s));
-      } else if (auto* c = std::get_if<RawChromatogram>(&item)) {
-        sink.chromatogram(std::move(*c));
-      } else if (auto* failed = std::get_if<Failed>(&item)) {
-        reader.join();
-        std::rethrow_exception(failed->error);
-      } else {
-        break;
+    for (bool more = true; more;) {
+      Batch batch = queue.pop();
+      for (Item& item : batch.items) {
+        if (auto* run = std::get_if<RunInfo>(&item)) {
+          sink.begin(*run);
+        } else if (auto* s = std::get_if<RawSpectrum>(&item)) {
+          sink.spectrum(std::move(*s));
+        } else if (auto* c = std::get_if<RawChromatogram>(&item)) {
+          sink.chromatogram(std::move(*c));
+        } else if (auto* failed = std::get_if<Failed>(&item)) {
+          reader.join();
+          std::rethrow_exception(failed->error);
+        } else {
+          more = false;
+        }
       }
     }
   } catch (...) {
