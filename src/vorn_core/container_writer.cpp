@@ -340,7 +340,8 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   uint64_t profile_position = 0;
   if (in.profile_x) {
     profile_position = position + block.size();
-    encode_spectrum_block(*in.profile_x, *in.profile_intensity, s.options.encoding, block);
+    encode_spectrum_block(*in.profile_x, *in.profile_intensity,
+                          s.options.profile_encoding.value_or(s.options.encoding), block);
   }
 
   ByteSink record;

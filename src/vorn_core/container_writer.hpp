@@ -21,6 +21,9 @@ struct WriterOptions {
   bool overwrite = false;
   uint16_t converter_version[3] = {0, 0, 0};
   SpectrumEncoding encoding;
+  // Profile spectra's encoding, when it differs (profile points are smooth
+  // and repay a slower compression more than centroids do).
+  std::optional<SpectrumEncoding> profile_encoding;
   int index_zstd_level = 6;
 };
 

@@ -94,6 +94,11 @@ int convert(const Options& o, Reporter& reporter) {
   writer_options.overwrite = o.overwrite;
   writer_options.converter_version[0] = 1;
   writer_options.converter_version[1] = 1;
+  // zstd's fast mode for centroids, traces and absorbance spectra: a sixth
+  // less work for a file about 1% larger; profile points, which compress
+  // well with more effort, at the writer's usual level.
+  writer_options.profile_encoding = writer_options.encoding;
+  writer_options.encoding.zstd_level = -1;
   Counts counts;
   std::unique_ptr<vorn::ContainerWriter> writer;
   // Complete files wait under their temporary names until every source is
