@@ -234,6 +234,7 @@ void MeasurementBuilder::begin(const RunInfo& run) {
 }
 
 void MeasurementBuilder::spectrum(RawSpectrum&& s) {
+  expand_params(s);
   decode_arrays(s);
   const bool dad = s.absorbance || s.params.has("MS:1000804") || s.params.has("MS:1000806");
   check_pair("spectrum", s.id, dad ? "wavelength" : "m/z", s.has_x, s.x, s.has_intensity,

@@ -84,15 +84,6 @@ std::string time_unit_of(const Param& p) {
   return "minute";
 }
 
-// The dissociation methods of an <activation>: its terms without a value
-// (energies carry one).
-std::vector<std::string> methods_of(const Params& activation) {
-  std::vector<std::string> out;
-  for (const Param& p : activation.items)
-    if (!p.accession.empty() && p.value.empty() && !p.name.empty()) out.push_back(p.name);
-  return out;
-}
-
 class MzmlHandler : public XmlHandler {
  public:
   explicit MzmlHandler(SourceSink& sink) : sink_(sink) {}
@@ -104,10 +95,13 @@ class MzmlHandler : public XmlHandler {
     if (depth_ == 0 && name != "mzML" && name != "indexedmzML")
       throw std::runtime_error("not an mzML file (root element <" + std::string(name) + ">)");
     ++depth_;
-    Params* container = containers_.empty() ? nullptr : containers_.back();
+    const Target container = containers_.empty() ? Target{} : containers_.back();
     if (name == "cvParam" || name == "userParam") {
-      if (container) container->items.push_back(param(a));
-      containers_.push_back(nullptr);
+      if (container.pending)
+        container.pending->add(a);
+      else if (container.parsed)
+        container.parsed->items.push_back(param(a));
+      containers_.push_back(Target{});
       return;
     }
     if (name == "referenceableParamGroupRef") {
@@ -117,40 +111,45 @@ class MzmlHandler : public XmlHandler {
         if (it != groups_.end()) {
           // A copy: the group may be the very one being filled.
           std::vector<Param> items = it->second.items;
-          container->items.insert(container->items.end(), items.begin(), items.end());
+          for (const Param& p : items) {
+            if (container.pending)
+              container.pending->add(p);
+            else
+              container.parsed->items.push_back(p);
+          }
         }
       }
-      containers_.push_back(nullptr);
+      containers_.push_back(Target{});
       return;
     }
     refuse_misplaced(name);
-    Params* own = nullptr;
+    Target own;
     if (name == "mzML") {
       const char* v = attribute(a, "version");
       run_.format = std::string("mzML ") + (v ? v : "1.1");
     } else if (name == "referenceableParamGroup") {
-      own = &groups_[value(a, "id")];
+      own.parsed = &groups_[value(a, "id")];
     } else if (name == "sourceFile") {
       in_source_file_ = true;
       run_.source_files.push_back({value(a, "name"), value(a, "location"), {}});
-      own = &run_.source_files.back().params;
+      own.parsed = &run_.source_files.back().params;
     } else if (name == "sample") {
       if (run_.sample_id.empty()) {
         run_.sample_id = value(a, "id");
         run_.sample_name = value(a, "name");
-        own = &sample_params_;
+        own.parsed = &sample_params_;
       }
     } else if (name == "contact") {
-      own = &run_.contact;
+      own.parsed = &run_.contact;
     } else if (name == "instrumentConfiguration") {
-      if (!instrument_seen_) own = &run_.instrument;
+      if (!instrument_seen_) own.parsed = &run_.instrument;
     } else if (name == "analyzer") {
-      own = &analyzer_;
+      own.parsed = &analyzer_;
       analyzer_.items.clear();
     } else if (name == "run") {
       run_.run_id = value(a, "id");
       run_.start_time = value(a, "startTimeStamp");
-      own = &run_.run_params;
+      own.parsed = &run_.run_params;
     } else if (name == "spectrumList" || name == "chromatogramList") {
       begin();
     } else if (name == "spectrum") {
@@ -158,18 +157,18 @@ class MzmlHandler : public XmlHandler {
       spectrum_ = RawSpectrum{};
       spectrum_.id = value(a, "id");
       in_spectrum_ = true;
-      own = &spectrum_.params;
+      own.pending = &spectrum_.pending_params;
     } else if (name == "chromatogram") {
       begin();
       chromatogram_ = RawChromatogram{};
       chromatogram_.id = value(a, "id");
       in_chromatogram_ = true;
-      own = &chromatogram_.params;
+      own.parsed = &chromatogram_.params;
     } else if (name == "scan" && in_spectrum_) {
       ++scans_;
-      if (scans_ == 1) own = &spectrum_.scan;
+      if (scans_ == 1) own.pending = &spectrum_.pending_scan;
     } else if (name == "scanWindow" && in_spectrum_) {
-      own = &window_;
+      own.parsed = &window_;
       window_.items.clear();
     } else if (name == "precursor") {
       if (in_spectrum_) {
@@ -181,21 +180,26 @@ class MzmlHandler : public XmlHandler {
     } else if (name == "product") {
       in_product_ = true;
     } else if (name == "isolationWindow") {
-      if (in_spectrum_ && in_precursor_) own = &spectrum_.precursors.back().isolation;
-      if (in_chromatogram_) own = in_product_ ? &chromatogram_.product : &chromatogram_.precursor;
+      if (in_spectrum_ && in_precursor_)
+        own.pending = &spectrum_.precursors.back().pending_isolation;
+      if (in_chromatogram_)
+        own.parsed = in_product_ ? &chromatogram_.product : &chromatogram_.precursor;
     } else if (name == "selectedIon" && in_spectrum_ && in_precursor_) {
-      if (spectrum_.precursors.back().selected_ion.items.empty())
-        own = &spectrum_.precursors.back().selected_ion;
+      if (spectrum_.precursors.back().pending_selected_ion.empty())
+        own.pending = &spectrum_.precursors.back().pending_selected_ion;
     } else if (name == "activation") {
-      if (in_spectrum_ && in_precursor_) own = &spectrum_.precursors.back().activation;
-      if (in_chromatogram_) own = &chromatogram_.activation;
+      if (in_spectrum_ && in_precursor_)
+        own.pending = &spectrum_.precursors.back().pending_activation;
+      if (in_chromatogram_) own.parsed = &chromatogram_.activation;
     } else if (name == "binaryDataArray") {
       array_ = RawArray{};
-      own = &array_.params;
+      own.parsed = &array_.params;
     } else if (name == "binary") {
       in_binary_ = true;
     }
-    containers_.push_back(own ? own : (in_spectrum_ || in_chromatogram_ ? &ignored_ : container));
+    // Inside a spectrum or chromatogram, params of other elements are not
+    // kept; elsewhere they belong to the enclosing element.
+    containers_.push_back(own ? own : (in_spectrum_ || in_chromatogram_ ? Target{} : container));
   }
 
   void end(std::string_view name) override {
@@ -216,9 +220,6 @@ class MzmlHandler : public XmlHandler {
       instrument_seen_ = true;
     } else if (name == "sourceFile") {
       in_source_file_ = false;
-    } else if (name == "activation") {
-      if (in_spectrum_ && in_precursor_ && !spectrum_.precursors.empty())
-        spectrum_.precursors.back().methods = methods_of(spectrum_.precursors.back().activation);
     } else if (name == "precursor") {
       in_precursor_ = false;
     } else if (name == "product") {
@@ -233,7 +234,6 @@ class MzmlHandler : public XmlHandler {
     } else if (name == "run") {
       begin();
     }
-    ignored_.items.clear();
   }
 
   void text(std::string_view data) override {
@@ -333,9 +333,15 @@ class MzmlHandler : public XmlHandler {
   SourceSink& sink_;
   BinaryTexts binary_texts_;
   RunInfo run_;
-  Params sample_params_, analyzer_, window_, ignored_;
+  Params sample_params_, analyzer_, window_;
   std::map<std::string, Params, std::less<>> groups_;
-  std::vector<Params*> containers_;
+  // Where the params of each open element go.
+  struct Target {
+    Params* parsed = nullptr;          // parsed at once
+    PendingParams* pending = nullptr;  // a spectrum's: parsed by the building thread
+    explicit operator bool() const { return parsed || pending; }
+  };
+  std::vector<Target> containers_;
   RawSpectrum spectrum_;
   RawChromatogram chromatogram_;
   RawArray array_;

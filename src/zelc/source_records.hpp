@@ -38,6 +38,23 @@ struct Params {
   std::optional<double> number(const char* accession) const;
 };
 
+// Params read but not parsed yet: the five attributes of each, every one
+// ended by a zero byte (XML text holds none). The reading thread only copies
+// the bytes; the thread that uses them parses them (expand_params).
+class PendingParams {
+ public:
+  // A cvParam's or userParam's attributes, as expat gives them.
+  void add(const char** attributes);
+  void add(const Param& p);
+  bool empty() const { return bytes_.empty(); }
+  // Appends the params to `out`, in the order they were added, and forgets
+  // them.
+  void expand_into(Params& out);
+
+ private:
+  std::string bytes_;
+};
+
 struct SourceFile {
   std::string name, location;
   Params params;
@@ -67,14 +84,16 @@ struct EncodedArray {
 struct Precursor {
   std::string spectrum_ref;
   Params isolation, selected_ion, activation;
+  PendingParams pending_isolation, pending_selected_ion, pending_activation;
   // PSI-MS names of the activation's dissociation methods, in file order.
   std::vector<std::string> methods;
 };
 
 struct RawSpectrum {
   std::string id;
-  Params params;  // the spectrum's own, referenced groups expanded
-  Params scan;    // its first scan
+  Params params;                               // the spectrum's own, referenced groups expanded
+  Params scan;                                 // its first scan
+  PendingParams pending_params, pending_scan;  // the same, not parsed yet
   std::optional<std::pair<double, double>> scan_window;
   std::vector<Precursor> precursors;
   bool absorbance = false;  // x is a wavelength
@@ -98,6 +117,12 @@ struct RawChromatogram {
   std::string time_unit = "minute";
   std::vector<std::string> other_arrays;
 };
+
+// Parses the params a reader left pending into their Params, and names the
+// precursors' dissociation methods: the activation's terms without a value
+// (energies carry one).
+void expand_params(RawSpectrum& s);
+std::vector<std::string> methods_of(const Params& activation);
 
 // Decodes the arrays read (base64, zlib, MS-Numpress) into x/time and
 // intensity, and notes which arrays there are. Throws std::runtime_error for
