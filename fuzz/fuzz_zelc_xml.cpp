@@ -13,8 +13,14 @@ namespace {
 struct Sink : zelc::SourceSink {
   size_t points = 0;
   void begin(const zelc::RunInfo&) override {}
-  void spectrum(zelc::RawSpectrum&& s) override { points += s.x.size() + s.intensity.size(); }
-  void chromatogram(zelc::RawChromatogram&& c) override { points += c.time.size(); }
+  void spectrum(zelc::RawSpectrum&& s) override {
+    zelc::decode_arrays(s);
+    points += s.x.size() + s.intensity.size();
+  }
+  void chromatogram(zelc::RawChromatogram&& c) override {
+    zelc::decode_arrays(c);
+    points += c.time.size();
+  }
 };
 
 }  // namespace

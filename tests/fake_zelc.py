@@ -1,6 +1,6 @@
 """A stand-in for the converter program: installs an executable named
 zelc.exe on PATH that follows a plan (output bytes, pauses, standard error,
-exit code) and records its arguments."""
+exit code, what it does when asked to stop) and records its arguments."""
 
 import json
 import os
@@ -8,8 +8,15 @@ import stat
 import sys
 
 PROGRAM = f"""#!{sys.executable}
-import json, os, sys, time
+import json, os, signal, sys, time
 plan = json.load(open(os.environ["FAKE_ZELC_PLAN"]))
+if plan.get("term_file"):
+    def on_term(*_):
+        open(plan["term_file"], "w").write("asked to stop")
+        os._exit(143)
+    signal.signal(signal.SIGTERM, on_term)
+if plan.get("ignore_term"):
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)
 if plan.get("argv_file"):
     json.dump(sys.argv[1:], open(plan["argv_file"], "w"))
 if plan.get("create"):

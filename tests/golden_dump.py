@@ -50,6 +50,18 @@ SPECTRUM_FIELDS = (
     "base_peak_intensity",
     "supplemental_properties",
 )
+# Fields that files of format 1.1 on hold; an older file's dump leaves them
+# out, so its recorded values stay what they were.
+SPECTRUM_FIELDS_1_1 = (
+    "precursor_charge",
+    "possible_charge_states",
+    "precursor_intensity",
+    "activation_method",
+    "isolation_window_target",
+    "isolation_window_lower_offset",
+    "isolation_window_upper_offset",
+    "ion_injection_time",
+)
 CORE_FIELDS = (
     "ms_level",
     "polarity",
@@ -105,12 +117,18 @@ def condition(record):
     return out
 
 
-def description(spectrum_index):
+def spectrum_fields(version):
+    """The description fields a file of format `version` ("1.0.0") holds."""
+    major, minor, _ = (int(v) for v in version.split("."))
+    return SPECTRUM_FIELDS + (SPECTRUM_FIELDS_1_1 if (major, minor) >= (1, 1) else ())
+
+
+def description(spectrum_index, names):
     d = spectrum_index._SpectrumIndex__spectrum_description
-    return fields(d, "InternalSpectrumDescription", SPECTRUM_FIELDS)
+    return fields(d, "InternalSpectrumDescription", names)
 
 
-def qual(analysis):
+def qual(analysis, names):
     qd = analysis._QualAnalysis__function_index._FunctionIndex__function_description
     qd = qd._FunctionDescription__qual_description
     stored = qd._QualDescription__unique_acquisition_condition_list
@@ -126,16 +144,19 @@ def qual(analysis):
         s = analysis.get_spectrum(i)
         entry = {
             "text": str(s),
-            "description": description(records[i]),
+            "description": description(records[i], names),
             "points": points(s.get_spectrum_points()),
         }
+        details = [n for n in names if n in SPECTRUM_FIELDS_1_1]
+        if details:  # the public properties beside the record's fields
+            entry["properties"] = {n: plain(getattr(s, n)) for n in details}
         if records[i]._SpectrumIndex__profile_position:
             entry["profile"] = points(s.get_profile_spectrum_points())
         out["spectra"].append(entry)
     return out
 
 
-def dad(analysis):
+def dad(analysis, names):
     out = {
         "text": str(analysis),
         "supplemental_properties": plain(analysis.supplemental_properties),
@@ -147,20 +168,20 @@ def dad(analysis):
         out["spectra"].append(
             {
                 "text": str(s),
-                "description": description(records[i]),
+                "description": description(records[i], names),
                 "points": points(s.get_spectrum_points()),
             }
         )
     return out
 
 
-def traces(analysis):
+def traces(analysis, names):
     out = {"supplemental_properties": plain(analysis.supplemental_properties), "traces": []}
     for i in range(analysis.get_trace_count()):
         d = analysis.get_trace_description(i)
         out["traces"].append(
             {
-                "description": fields(d, "InternalSpectrumDescription", SPECTRUM_FIELDS),
+                "description": fields(d, "InternalSpectrumDescription", names),
                 "points": points(analysis.get_trace_points(i)),
             }
         )
@@ -175,6 +196,7 @@ def dump(path):
             "converter_version": f.get_converter_version(),
             "measurements": [],
         }
+        names = spectrum_fields(f.get_file_format_version())
         for mi in range(f.get_measurement_count()):
             m = f.get_measurement(mi)
             out["measurements"].append(
@@ -182,14 +204,18 @@ def dump(path):
                     "text": str(m),
                     "metadata": {n: plain(getattr(m, n)) for n in MEASUREMENT_FIELDS},
                     "qual": [
-                        qual(m.get_qual_analysis(i)) for i in range(m.get_qual_analysis_count())
+                        qual(m.get_qual_analysis(i), names)
+                        for i in range(m.get_qual_analysis_count())
                     ],
-                    "dad": [dad(m.get_dad_analysis(i)) for i in range(m.get_dad_analysis_count())],
+                    "dad": [
+                        dad(m.get_dad_analysis(i), names) for i in range(m.get_dad_analysis_count())
+                    ],
                     "quan": [
-                        traces(m.get_quan_analysis(i)) for i in range(m.get_quan_analysis_count())
+                        traces(m.get_quan_analysis(i), names)
+                        for i in range(m.get_quan_analysis_count())
                     ],
                     "analog": [
-                        traces(m.get_analog_analysis(i))
+                        traces(m.get_analog_analysis(i), names)
                         for i in range(m.get_analog_analysis_count())
                     ],
                 }

@@ -113,3 +113,55 @@ def chromatograms(path):
             (c["id"], c["time array"], c["intensity array"], c)
             for c in reader.iterfind("chromatogram")
         ]
+
+
+def _local(tag):
+    return tag.rsplit("}", 1)[-1]
+
+
+def chromatogram_time_units(path):
+    """The unit name of every chromatogram's time array, by chromatogram id,
+    read with the standard library's XML parser."""
+    import gzip
+    import xml.etree.ElementTree as ET
+
+    units, current = {}, None
+    handle = gzip.open(path, "rb") if str(path).endswith(".gz") else open(path, "rb")
+    with handle:
+        for event, element in ET.iterparse(handle, events=("start", "end")):
+            tag = _local(element.tag)
+            if event == "start" and tag == "chromatogram":
+                current = element.get("id")
+            elif event == "end" and tag == "cvParam" and current is not None:
+                if element.get("accession") == "MS:1000595":
+                    units[current] = element.get("unitName") or "minute"
+            elif event == "end" and tag == "chromatogram":
+                current = None
+                element.clear()
+            elif event == "end" and tag == "spectrum":
+                element.clear()
+    return units
+
+
+def sample_name(path):
+    """The first <sample>'s name, or its "sample name" term (mzML); else None."""
+    import gzip
+    import xml.etree.ElementTree as ET
+
+    handle = gzip.open(path, "rb") if str(path).endswith(".gz") else open(path, "rb")
+    in_sample = False
+    with handle:
+        for event, element in ET.iterparse(handle, events=("start", "end")):
+            tag = _local(element.tag)
+            if event == "start" and tag == "sample":
+                if element.get("name"):
+                    return element.get("name")
+                in_sample = True
+            elif event == "end" and tag == "cvParam" and in_sample:
+                if element.get("accession") == "MS:1000002":
+                    return element.get("value") or None
+            elif event == "end" and tag == "sample" and in_sample:
+                return None
+            elif event == "start" and tag == "run":
+                return None
+    return None

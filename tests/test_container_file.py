@@ -33,7 +33,7 @@ def test_closing_twice_and_leaving_block_is_harmless(small_file):
 def test_versions_and_counts_survive_close(small_file):
     f = access.VornFile(str(small_file))
     f.close()
-    assert f.get_file_format_version() == "1.0.0"
+    assert f.get_file_format_version() == "1.1.0"
     assert f.get_converter_version() == "3.1.0"
     assert f.get_measurement_count() == 2
     with pytest.raises(VornClosedError):

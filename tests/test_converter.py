@@ -281,6 +281,48 @@ def test_cancel(zelc, tmp_path):
     assert again.result(timeout=10) == ""
 
 
+def test_cancel_asks_the_program_to_stop_before_killing_it(zelc, tmp_path):
+    """The program gets the chance to remove its temporary file: it is asked
+    to stop (SIGTERM) rather than killed outright."""
+    asked = tmp_path / "asked"
+    c, future = run(zelc, tmp_path, term_file=str(asked), stdout=out("### Start Progress\r\n", 30))
+    time.sleep(0.5)
+    c.cancel()
+    with pytest.raises(ZelConverterException, match=r"^Cancelled\.$"):
+        future.result(timeout=10)
+    assert asked.read_text() == "asked to stop"
+    assert c._ZelConverter__process.returncode == 143
+
+
+def test_cancel_kills_a_program_that_does_not_stop(zelc, tmp_path):
+    c, future = run(zelc, tmp_path, ignore_term=True, stdout=out("### Start Progress\r\n", 60))
+    time.sleep(0.5)
+    start = time.monotonic()
+    c.cancel()
+    assert time.monotonic() - start < 0.5  # cancel does not wait
+    with pytest.raises(ZelConverterException, match=r"^Cancelled\.$"):
+        future.result(timeout=20)
+    assert 1.5 < time.monotonic() - start < 15  # after the grace period
+    assert c._ZelConverter__process.returncode == -9
+
+
+def test_skipped_lines_are_returned_unchanged(zelc, tmp_path):
+    lines = [
+        "File: out.vdp",
+        "Spectra: 3",
+        "Skipped: 43 profile spectra kept as centroids only (-kp keeps them)",
+        "Skipped: 2 'mean ion mobility array' arrays (only m/z, wavelength, time and "
+        "intensity arrays are kept)",
+    ]
+    text = "".join(f"{line}\r\n" for line in lines)
+    _, future = run(
+        zelc,
+        tmp_path,
+        stdout=out("### Start ConversionResult\r\n", text, "### End ConversionResult\r\n"),
+    )
+    assert future.result(timeout=10) == "\r\n".join(f"{line}\r\n" for line in lines)
+
+
 def test_second_convert_while_running(zelc, tmp_path):
     c, future = run(zelc, tmp_path, stdout=out(1.0))
     with pytest.raises(ZelConverterException, match=r"^Already converting\.$"):

@@ -4,6 +4,7 @@ input."""
 
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -11,13 +12,28 @@ import sysconfig
 
 import numpy as np
 import pytest
-from mzml_oracle import chromatograms, open_source, retention_time
+from mzml_oracle import (
+    chromatogram_time_units,
+    chromatograms,
+    open_source,
+    retention_time,
+    sample_name,
+)
 
 from vorn_data_access import access, converter
 
 HERE = pathlib.Path(__file__).parent
 BUNDLED = HERE / "data" / "mzml"
-SHARED = HERE.parent.parent / "shared" / "data" / "mzml"
+# The team's shared sample folder, ../shared/data/mzml seen from the checkout
+# (a worktree sits one level deeper, so look upwards).
+SHARED = next(
+    (
+        p / "shared" / "data" / "mzml"
+        for p in HERE.parents
+        if (p / "shared" / "data" / "mzml").is_dir()
+    ),
+    HERE / "no shared samples",
+)
 SOURCES = sorted(
     {
         p.name: p
@@ -77,11 +93,23 @@ def same_values(ours, theirs):
     np.testing.assert_array_equal(ours, theirs.astype(theirs.dtype.newbyteorder("=")))
 
 
+MZXML_METHODS = {
+    "HCD": "beam-type collision-induced dissociation",
+    "CID": "collision-induced dissociation",
+}
+
+
+def empty_like(dtype):
+    return np.array([], dtype=dtype)
+
+
 @pytest.mark.parametrize("source", SOURCES, ids=lambda p: p.name)
 def test_spectra_match_pyteomics(converted, source):
+    """Every spectrum of the source, the empty ones too, with its points,
+    level, time, polarity and precursor details."""
     dest, _ = converted(source)
     with open_source(source) as reader:
-        theirs = [s for s in reader if "m/z array" in s or "wavelength array" in s]
+        theirs = list(reader)
     with access.VornFile(str(dest)) as f:
         ours = our_spectra(f)
         assert len(ours) == len(theirs)
@@ -95,8 +123,11 @@ def test_spectra_match_pyteomics(converted, source):
                 continue
             profile = "profile spectrum" in t or t.get("centroided") == "0"
             points = s.get_profile_spectrum_points() if profile else s.get_spectrum_points()
-            same_values(points.x_array, t["m/z array"])
-            same_values(points.intensity_array, t["intensity array"])
+            if "m/z array" in t:
+                same_values(points.x_array, t["m/z array"])
+                same_values(points.intensity_array, t["intensity array"])
+            else:
+                assert len(points) == 0
             level = t.get("ms level", t.get("msLevel"))
             assert s.acquisition_condition.ms_level == level
             rt = t["retentionTime"] if "retentionTime" in t else retention_time(t)
@@ -105,6 +136,10 @@ def test_spectra_match_pyteomics(converted, source):
             assert (s.acquisition_condition.polarity.name == "NEGATIVE") == negative
             precursor = precursor_of(t)
             assert s.acquisition_condition.precursor_value == precursor
+            charge, intensity, activation = precursor_details(t)
+            assert (s.precursor_charge, s.precursor_intensity) == (charge, intensity)
+            assert s.activation_method == activation
+            assert s.precursor_charge is None or type(s.precursor_charge) is int
 
 
 def precursor_of(t):
@@ -116,16 +151,35 @@ def precursor_of(t):
     return None
 
 
-CHROMATOGRAM_FILES = [p for p in SOURCES if p.suffix == ".mzML"]
+def precursor_details(t):
+    """Charge, intensity and activation method(s) of the first precursor as
+    pyteomics reads them."""
+    if "precursorMz" in t:
+        p = t["precursorMz"][0]
+        method = p.get("activationMethod")
+        return p.get("precursorCharge"), p.get("precursorIntensity"), MZXML_METHODS.get(method)
+    precursors = t.get("precursorList", {}).get("precursor", [])
+    if not precursors:
+        return None, None, None
+    p = precursors[0]
+    ion = p["selectedIonList"]["selectedIon"][0]
+    methods = [name for name, value in p.get("activation", {}).items() if value == ""]
+    return ion.get("charge state"), ion.get("peak intensity"), ", ".join(methods) or None
+
+
+CHROMATOGRAM_FILES = [p for p in SOURCES if p.suffix == ".mzML" or p.name.endswith(".mzML.gz")]
+KINDS = {"total ion current chromatogram": "TIC", "basepeak chromatogram": "BPC"}
+MINUTES_PER = {"second": 1 / 60, "minute": 1.0, "hour": 60.0, "millisecond": 1 / 60000}
 
 
 @pytest.mark.parametrize("source", CHROMATOGRAM_FILES, ids=lambda p: p.name)
 def test_traces_match_pyteomics(converted, source):
+    """Every chromatogram becomes a trace, the TIC and BPC too; times in
+    minutes with the unit they came in kept."""
     dest, _ = converted(source)
+    units = chromatogram_time_units(source)
     theirs = {
-        cid: (time, intensity, params)
-        for cid, time, intensity, params in chromatograms(source)
-        if "total ion current chromatogram" not in params and "basepeak chromatogram" not in params
+        cid: (time, intensity, params) for cid, time, intensity, params in chromatograms(source)
     }
     with access.VornFile(str(dest)) as f:
         m = f.get_measurement(0)
@@ -149,8 +203,25 @@ def test_traces_match_pyteomics(converted, source):
         assert kind == ("quan" if srm or sim else "analog")
         if srm or sim:
             assert props["Kind"] == ("SRM" if srm else "SIM")
-        same_values(points.x_array, time)
+        for term, short in KINDS.items():
+            if term in params:
+                assert props["Kind"] == short
+        assert props["TimeUnit"] == units[cid]
+        factor = MINUTES_PER[units[cid]]
+        minutes = (time.astype(np.float64) * factor).astype(time.dtype) if factor != 1 else time
+        same_values(points.x_array, minutes)
         same_values(points.intensity_array, intensity)
+
+
+@pytest.mark.parametrize("source", SOURCES, ids=lambda p: p.name)
+def test_sample_names(converted, source):
+    """The <sample> name, else the file's name without .mzML/.mzXML(.gz) only."""
+    dest, _ = converted(source)
+    expected = sample_name(source) if source.suffix != ".mzXML" else None
+    if expected is None:
+        expected = re.sub(r"\.(mzML|mzXML)(\.gz)?$", "", source.name)
+    with access.VornFile(str(dest)) as f:
+        assert f.get_measurement(0).sample_name == expected
 
 
 def test_protocol_and_result_section(converted):
@@ -168,7 +239,8 @@ def test_protocol_and_result_section(converted):
         "Measurements: 1",
         "Analyses: qual 1, quan 0, dad 1, analog 1",
         "Spectra: 732",
-        "Traces: 1",
+        "Traces: 2",  # the TIC and the absorbance chromatogram
+        "Skipped: 1 'ms level' array (only m/z, wavelength, time and intensity arrays are kept)",
     ]
 
 
@@ -194,7 +266,8 @@ def test_options_select_kinds(tmp_path):
     )
     assert r.returncode == 0
     assert (tmp_path / "sim_1.vdp").exists() and (tmp_path / "sim_2.vdp").exists()
-    assert b"Traces: 1\r\n" in r.stdout  # the SRM traces are left out
+    # Each file's TIC and the SIM trace; the SRM traces are left out, and said so.
+    assert b"Traces: 3\r\nSkipped: 4 SRM traces (-srm keeps them)\r\n" in r.stdout
 
 
 @pytest.mark.parametrize(
@@ -269,7 +342,7 @@ def test_command_line_errors(args, message):
 
 def test_help_and_version():
     assert zelc("--help").stdout.startswith(b"usage: zelc")
-    assert zelc("--version").stdout == b"zelc 1.0.0\n"
+    assert zelc("--version").stdout == b"zelc 1.1.0\n"
 
 
 def test_zel_converter_runs_the_real_program(tmp_path, monkeypatch):
@@ -285,6 +358,8 @@ def test_zel_converter_runs_the_real_program(tmp_path, monkeypatch):
     dest = tmp_path / "out.vdp"
     result = c.convert([str(BUNDLED / "three_test_scans.mzML")], str(dest), False).result(60)
     assert f"File: {dest}\r\n" in result and "Spectra: 3\r\n" in result
+    # What was left out reaches the caller as the program said it.
+    assert "Skipped: 3 profile spectra kept as centroids only (-kp keeps them)\r\n" in result
     assert seen[0] == 0.0 and seen[-1] == 100.0
     with access.VornFile(str(dest)) as f:
         assert f.get_measurement(0).get_qual_analysis(0).get_spectra_count() == 3

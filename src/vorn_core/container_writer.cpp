@@ -13,6 +13,7 @@
 #include "file_sink.hpp"
 #include "format.hpp"
 #include "record_codec.hpp"
+#include "record_limits.hpp"
 #include "transform.hpp"
 #include "zstd_codec.hpp"
 
@@ -93,6 +94,10 @@ void put_int64_array(ByteSink& out, const std::vector<int64_t>& v) {
 
 void put_buffer(ByteSink& out, BufferKind kind, uint32_t records, const std::vector<uint8_t>& raw,
                 int level) {
+  if (raw.size() > limits::kBufferRaw)
+    throw UsageError(
+        "the description records of one block exceed 1 GiB, the most a container "
+        "file holds");
   std::vector<uint8_t> frame;
   zstd_compress_append(raw, level, frame);
   bool stored = frame.size() >= raw.size();
@@ -272,6 +277,7 @@ size_t ContainerWriter::add_measurement(MeasurementDescription description) {
   state_->require_open();
   if (state_->measurements.size() >= limits::kMeasurements)
     throw UsageError("too many measurements for one file");
+  check_limits(description);
   state_->measurements.push_back({std::move(description), {}, false, 0});
   return state_->measurements.size() - 1;
 }
@@ -288,6 +294,8 @@ size_t ContainerWriter::add_function(size_t measurement, FunctionSpec spec) {
     throw UsageError("wavelengths belong to diode-array functions (at most 1,048,576)");
   if (spec.explicit_conditions.size() > limits::kConditions)
     throw UsageError("too many acquisition conditions for one function");
+  check_properties(spec.supplemental_properties, "function supplemental properties");
+  for (const auto& c : spec.explicit_conditions) check_limits(c, "acquisition condition");
   FunctionState f;
   f.measurement = measurement;
   f.spec = std::move(spec);
@@ -329,6 +337,7 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   if (in.profile_x.has_value() != in.profile_intensity.has_value())
     throw UsageError("a profile spectrum needs both x and intensity arrays");
   if (in.profile_x) check_points(*in.profile_x, *in.profile_intensity, "profile spectrum");
+  check_limits(d);
 
   std::vector<uint8_t> block;
   encode_spectrum_block(in.x, in.intensity, s.options.encoding, block);
@@ -336,13 +345,19 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   uint64_t profile_position = 0;
   if (in.profile_x) {
     profile_position = position + block.size();
-    encode_spectrum_block(*in.profile_x, *in.profile_intensity, s.options.encoding, block);
+    encode_spectrum_block(*in.profile_x, *in.profile_intensity,
+                          s.options.profile_encoding.value_or(s.options.encoding), block);
   }
 
   ByteSink record;
   encode(record, d);
+  if (f.descriptions.size() + record.size() > limits::kBufferRaw)
+    throw UsageError(
+        "the spectrum descriptions of one function exceed 1 GiB, the most a "
+        "container file holds");
   if (derive) {
     AcquisitionConditionRecord c = condition_of(d, in.extras);
+    check_limits(c, "acquisition condition");
     size_t h = condition_hash(c);
     uint32_t id = static_cast<uint32_t>(f.derived.size());
     auto [lo, hi] = f.derived_by_hash.equal_range(h);
@@ -390,6 +405,24 @@ void ContainerWriter::finish_measurement(size_t measurement) {
 }
 
 void ContainerWriter::finish() {
+  finish_unpublished();
+  publish();
+}
+
+void ContainerWriter::publish() {
+  State& s = *state_;
+  if (!s.finished) throw UsageError("the file is not finished");
+  try {
+    s.sink.publish();
+  } catch (...) {
+    s.sink.discard();
+    s.finished = false;  // nothing appeared under the name
+    s.failed = true;
+    throw;
+  }
+}
+
+void ContainerWriter::finish_unpublished() {
   State& s = *state_;
   s.require_open();
   try {
@@ -416,7 +449,7 @@ void ContainerWriter::finish() {
     trailer.u32(0);
     trailer.u32(crc32c(trailer.bytes().data(), 28));
     s.sink.write(trailer.bytes());
-    s.sink.publish();
+    s.sink.complete();
     s.finished = true;
   } catch (...) {
     s.failed = true;
@@ -433,6 +466,7 @@ void ContainerWriter::abandon() {
 bool ContainerWriter::finished() const { return state_->finished; }
 uint64_t ContainerWriter::bytes_written() const { return state_->sink.position(); }
 const std::string& ContainerWriter::path() const { return state_->sink.path(); }
+const std::string& ContainerWriter::temp_path() const { return state_->sink.temp_path(); }
 
 size_t ContainerWriter::function_spectrum_count(size_t function) const {
   if (function >= state_->functions.size()) throw UsageError("no such function");

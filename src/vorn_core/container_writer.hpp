@@ -21,6 +21,9 @@ struct WriterOptions {
   bool overwrite = false;
   uint16_t converter_version[3] = {0, 0, 0};
   SpectrumEncoding encoding;
+  // Profile spectra's encoding, when it differs (profile points are smooth
+  // and repay a slower compression more than centroids do).
+  std::optional<SpectrumEncoding> profile_encoding;
   int index_zstd_level = 6;
 };
 
@@ -78,6 +81,11 @@ class ContainerWriter {
   // Finishes open measurements, writes the jump table and trailer, syncs and
   // moves the file to its name.
   void finish();
+  // The same, except that the complete file keeps its temporary name until
+  // publish(): for callers that publish several files all together or not
+  // at all.
+  void finish_unpublished();
+  void publish();
   // Deletes the temporary file; nothing appears at the destination.
   void abandon();
 
@@ -85,6 +93,8 @@ class ContainerWriter {
   uint64_t bytes_written() const;
   size_t function_spectrum_count(size_t function) const;
   const std::string& path() const;
+  // The temporary file the writer writes ("" once published or abandoned).
+  const std::string& temp_path() const;
 
  private:
   struct State;

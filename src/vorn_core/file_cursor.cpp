@@ -13,6 +13,12 @@
 
 namespace vorn {
 
+FileCursor::FileCursor(std::shared_ptr<const MappedFile> file) : file_(std::move(file)) {
+  // The header's minor version (checked when the file was opened).
+  auto bytes = file_->bytes();
+  if (bytes.size() >= 12) format_minor_ = static_cast<uint16_t>(bytes[10] | bytes[11] << 8);
+}
+
 // Runs `f` on a ByteCursor at the current read position (file or
 // decompressed buffer) and advances the position by what `f` consumed.
 template <typename F>
@@ -216,7 +222,7 @@ FunctionDescription FileCursor::next_function() {
 
 SpectrumDescription FileCursor::next_spectrum() {
   begin_record(BufferKind::kSpectra, "spectrum description");
-  return with_cursor("record", [](ByteCursor& c) { return decode_spectrum(c); });
+  return with_cursor("record", [this](ByteCursor& c) { return decode_spectrum(c, format_minor_); });
 }
 
 SpectrumPoints FileCursor::read_spectrum() {

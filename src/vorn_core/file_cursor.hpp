@@ -31,7 +31,7 @@ struct SpectrumPoints {
 
 class FileCursor {
  public:
-  explicit FileCursor(std::shared_ptr<const MappedFile> file) : file_(std::move(file)) {}
+  explicit FileCursor(std::shared_ptr<const MappedFile> file);
 
   const MappedFile& file() const { return *file_; }
 
@@ -77,6 +77,8 @@ class FileCursor {
   void begin_record(BufferKind kind, const char* what);
 
   std::shared_ptr<const MappedFile> file_;
+  // The file's format minor version: which fields its records may hold.
+  uint16_t format_minor_ = kFormatMinor;
   uint64_t position_ = 0;
   // The last count read: an offset array must hold at least that many entries.
   uint64_t last_count_ = 0;

@@ -14,12 +14,40 @@ namespace vorn {
 namespace {
 
 constexpr size_t kFlushAt = 4u << 20;
+constexpr size_t kLongestName = 255;  // bytes of one file name (NAME_MAX)
 
-[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-  throw IoError(what + " '" + path + "': " + std::strerror(err));
+[[noreturn]] void fail(const std::string& action, const std::string& path, int err) {
+  throw SinkError(action, path, std::strerror(err));
 }
 
 }  // namespace
+
+std::string temp_pattern(const std::string& path, const std::string& suffix) {
+  const size_t slash = path.find_last_of('/');
+  const size_t name_at = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = path.substr(name_at);
+  if (name.size() + suffix.size() > kLongestName) {
+    size_t keep = kLongestName > suffix.size() ? kLongestName - suffix.size() : 0;
+    // Cut at a character boundary of UTF-8 text.
+    while (keep > 0 && keep < name.size() && (static_cast<uint8_t>(name[keep]) & 0xC0) == 0x80)
+      --keep;
+    name.resize(keep);
+  }
+  return path.substr(0, name_at) + name + suffix;
+}
+
+void sync_folder_of(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;  // nothing to sync through
+  // Some file systems cannot sync a folder (EINVAL); the rename stands.
+  int rc = ::fsync(fd);
+  int err = errno;
+  ::close(fd);
+  if (rc != 0 && err != EINVAL && err != EROFS) fail("cannot sync the folder of", path, err);
+}
 
 FileSink::FileSink(std::string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {
   if (path_.empty()) throw UsageError("the destination path is empty");
@@ -28,10 +56,10 @@ FileSink::FileSink(std::string path, bool overwrite) : path_(std::move(path)), o
   struct stat st;
   if (!overwrite_ && ::stat(path_.c_str(), &st) == 0)
     throw IoError("'" + path_ + "' exists; pass overwrite=True to replace it");
-  std::string pattern = path_ + ".tmp-XXXXXX";
+  std::string pattern = temp_pattern(path_, ".tmp-XXXXXX");
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  fd_ = ::mkstemp(name.data());
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd_ < 0) fail("cannot create a file beside", path_, errno);
   temp_path_ = name.data();
   ::fchmod(fd_, 0644);
@@ -53,18 +81,25 @@ void FileSink::flush() {
     ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail("cannot write", temp_path_, errno);
+      fail("cannot write", path_, errno);
     }
     done += static_cast<size_t>(n);
   }
   buffer_.clear();
 }
 
-void FileSink::publish() {
+void FileSink::complete() {
+  if (fd_ < 0) return;
   flush();
-  if (::fsync(fd_) != 0) fail("cannot sync", temp_path_, errno);
-  ::close(fd_);
+  if (::fsync(fd_) != 0) fail("cannot sync", path_, errno);
+  int rc = ::close(fd_);
   fd_ = -1;
+  if (rc != 0 && errno != EINTR) fail("cannot write", path_, errno);
+}
+
+void FileSink::publish() {
+  if (temp_path_.empty()) throw UsageError("the file is no longer open for writing");
+  complete();
   if (overwrite_) {
     if (::rename(temp_path_.c_str(), path_.c_str()) != 0) fail("cannot move file to", path_, errno);
   } else {
@@ -76,6 +111,7 @@ void FileSink::publish() {
       if ((err == EPERM || err == ENOTSUP || err == EXDEV) && ::stat(path_.c_str(), &st) != 0 &&
           ::rename(temp_path_.c_str(), path_.c_str()) == 0) {
         temp_path_.clear();
+        sync_folder_of(path_);
         return;
       }
       ::unlink(temp_path_.c_str());
@@ -86,6 +122,7 @@ void FileSink::publish() {
     ::unlink(temp_path_.c_str());
   }
   temp_path_.clear();
+  sync_folder_of(path_);
 }
 
 void FileSink::discard() {

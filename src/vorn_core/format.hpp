@@ -7,7 +7,7 @@
 namespace vorn {
 
 inline constexpr uint16_t kFormatMajor = 1;
-inline constexpr uint16_t kFormatMinor = 0;
+inline constexpr uint16_t kFormatMinor = 1;
 inline constexpr uint16_t kFormatRevision = 0;
 
 inline constexpr char kHeaderMagic[8] = {'\x89', 'V', 'R', 'N', '\r', '\n', '\x1a', '\n'};
@@ -49,6 +49,12 @@ constexpr uint32_t matching_end(Symbol begin) {
 
 const char* symbol_name(uint32_t value);
 
+// Fields of the spectrum description record in a file of format minor
+// version `minor`: 1.1 added eight after the seventeen of 1.0.
+constexpr int spectrum_description_fields(uint16_t minor) {
+  return minor >= 1 ? 25 : 17;
+}
+
 enum class BufferKind : uint8_t { kMeasurements = 1, kFunctions = 2, kSpectra = 3 };
 
 // Enumeration codes stored in records; they equal the Python enum values.
@@ -84,6 +90,7 @@ inline constexpr uint64_t kBufferRaw = 1ull << 30;
 inline constexpr uint64_t kString = 1u << 24;
 inline constexpr uint64_t kProperties = 1u << 20;
 inline constexpr uint64_t kProductIndices = 1u << 20;
+inline constexpr uint64_t kChargeStates = 1u << 20;
 inline constexpr uint64_t kConditions = 1u << 20;
 inline constexpr uint64_t kWavelengths = 1u << 20;
 inline constexpr uint64_t kSpectrumBody = 1ull << 31;

@@ -348,6 +348,14 @@ void encode(ByteSink& out, const SpectrumDescription& s) {
   note(s.base_peak_mz.has_value());
   note(s.base_peak_intensity.has_value());
   note(s.supplemental_properties.has_value());
+  note(s.precursor_charge.has_value());
+  note(s.possible_charge_states.has_value());
+  note(s.precursor_intensity.has_value());
+  note(s.activation_method.has_value());
+  note(s.isolation_window_target.has_value());
+  note(s.isolation_window_lower_offset.has_value());
+  note(s.isolation_window_upper_offset.has_value());
+  note(s.ion_injection_time.has_value());
   out.u32(mask);
   if (s.retention_time) out.f64(*s.retention_time);
   if (s.acquisition_condition_index) out.u32(*s.acquisition_condition_index);
@@ -369,12 +377,23 @@ void encode(ByteSink& out, const SpectrumDescription& s) {
   if (s.base_peak_mz) out.f64(*s.base_peak_mz);
   if (s.base_peak_intensity) out.f64(*s.base_peak_intensity);
   if (s.supplemental_properties) encode(out, *s.supplemental_properties);
+  if (s.precursor_charge) out.i64(*s.precursor_charge);
+  if (s.possible_charge_states) {
+    out.u32(static_cast<uint32_t>(s.possible_charge_states->size()));
+    for (int64_t v : *s.possible_charge_states) out.i64(v);
+  }
+  if (s.precursor_intensity) out.f64(*s.precursor_intensity);
+  put_opt_str(out, s.activation_method);
+  if (s.isolation_window_target) out.f64(*s.isolation_window_target);
+  if (s.isolation_window_lower_offset) out.f64(*s.isolation_window_lower_offset);
+  if (s.isolation_window_upper_offset) out.f64(*s.isolation_window_upper_offset);
+  if (s.ion_injection_time) out.f64(*s.ion_injection_time);
 }
 
-SpectrumDescription decode_spectrum(ByteCursor& in) {
+SpectrumDescription decode_spectrum(ByteCursor& in, uint16_t minor) {
   uint64_t at = in.position();
   uint32_t mask = in.u32("spectrum description");
-  check_mask(mask, 17, at, "spectrum description");
+  check_mask(mask, spectrum_description_fields(minor), at, "spectrum description");
   SpectrumDescription s;
   auto has = [&](int bit) { return (mask & (1u << bit)) != 0; };
   if (has(0)) s.retention_time = in.f64("retention time");
@@ -408,6 +427,20 @@ SpectrumDescription decode_spectrum(ByteCursor& in) {
   if (has(14)) s.base_peak_mz = in.f64("base peak m/z");
   if (has(15)) s.base_peak_intensity = in.f64("base peak intensity");
   if (has(16)) s.supplemental_properties = decode_properties(in);
+  if (has(17)) s.precursor_charge = in.i64("precursor charge");
+  if (has(18)) {
+    uint64_t n = in.count(in.u32("possible charge state count"), limits::kChargeStates, 8,
+                          "possible charge state count");
+    std::vector<int64_t> v(n);
+    for (uint64_t i = 0; i < n; ++i) v[i] = in.i64("possible charge state");
+    s.possible_charge_states = std::move(v);
+  }
+  if (has(19)) s.precursor_intensity = in.f64("precursor intensity");
+  if (has(20)) s.activation_method = in.str("activation method");
+  if (has(21)) s.isolation_window_target = in.f64("isolation window target");
+  if (has(22)) s.isolation_window_lower_offset = in.f64("isolation window lower offset");
+  if (has(23)) s.isolation_window_upper_offset = in.f64("isolation window upper offset");
+  if (has(24)) s.ion_injection_time = in.f64("ion injection time");
   return s;
 }
 

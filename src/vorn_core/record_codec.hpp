@@ -16,7 +16,8 @@ void encode(ByteSink& out, const Properties& p);
 
 MeasurementDescription decode_measurement(ByteCursor& in);
 FunctionDescription decode_function(ByteCursor& in);
-SpectrumDescription decode_spectrum(ByteCursor& in);
+// `minor`: the file's format minor version, which says which fields exist.
+SpectrumDescription decode_spectrum(ByteCursor& in, uint16_t minor = kFormatMinor);
 AcquisitionConditionRecord decode_condition(ByteCursor& in);
 Properties decode_properties(ByteCursor& in);
 

@@ -100,6 +100,15 @@ struct SpectrumDescription {
   std::optional<double> base_peak_mz;
   std::optional<double> base_peak_intensity;
   std::optional<Properties> supplemental_properties;
+  // Format 1.1: details of the first precursor and of the scan.
+  std::optional<int64_t> precursor_charge;
+  std::optional<std::vector<int64_t>> possible_charge_states;
+  std::optional<double> precursor_intensity;
+  std::optional<std::string> activation_method;  // PSI-MS term names, ", " between several
+  std::optional<double> isolation_window_target;
+  std::optional<double> isolation_window_lower_offset;
+  std::optional<double> isolation_window_upper_offset;
+  std::optional<double> ion_injection_time;  // milliseconds
 };
 
 }  // namespace vorn

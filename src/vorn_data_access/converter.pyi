@@ -170,5 +170,5 @@ class ZelConverter:
 
     def cancel(self) -> None:
         """
-        Stops the running conversion; its future raises ZelConverterException('Cancelled.'). Does not wait.
+        Stops the running conversion: asks the program to stop, so that it removes its temporary file, and kills it if it has not ended after a grace period. Does not wait; the future raises ZelConverterException('Cancelled.').
         """

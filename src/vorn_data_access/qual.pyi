@@ -408,6 +408,42 @@ class Spectrum:
     def supplemental_properties(self) -> dict[str, typing.Any] | None:
         """Further properties (dict)."""
 
+    @property
+    def precursor_charge(self) -> int | None:
+        """Charge state of the precursor (int), or None."""
+
+    @property
+    def possible_charge_states(self) -> list[int] | None:
+        """Charge states the precursor may have (list of int), or None."""
+
+    @property
+    def precursor_intensity(self) -> float | None:
+        """Intensity of the selected precursor ion, or None."""
+
+    @property
+    def activation_method(self) -> str | None:
+        """
+        How the precursor was activated: PSI-MS term name(s) such as 'beam-type collision-induced dissociation', several joined by ', '; or None.
+        """
+
+    @property
+    def isolation_window_target(self) -> float | None:
+        """Centre m/z of the precursor isolation window, or None."""
+
+    @property
+    def isolation_window_lower_offset(self) -> float | None:
+        """How far the isolation window reaches below its target (m/z), or None."""
+
+    @property
+    def isolation_window_upper_offset(self) -> float | None:
+        """How far the isolation window reaches above its target (m/z), or None."""
+
+    @property
+    def ion_injection_time(self) -> float | None:
+        """
+        Ion injection (accumulation) time of the scan in milliseconds, or None.
+        """
+
     def get_spectrum_points(self) -> vorn_data_access._internal._reader.SpectrumPointList:
         """The spectrum's points (read once, then kept)."""
 

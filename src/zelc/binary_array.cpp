@@ -8,12 +8,38 @@
 
 #include "base64.hpp"
 #include "numpress.hpp"
+#include "source_records.hpp"
 #include "vorn_core/format.hpp"
 
 namespace zelc {
 namespace {
 
-constexpr size_t kMaxArrayBytes = vorn::limits::kPoints * 8;
+constexpr size_t kMaxValues = vorn::limits::kPoints;
+
+[[noreturn]] void too_many(size_t values) {
+  throw std::runtime_error("a binary array holds " + std::to_string(values) +
+                           " values, more than the " + std::to_string(kMaxValues) +
+                           " points a spectrum may have");
+}
+
+// Base64 characters of `text` (whitespace aside) and the bytes they decode
+// to, known before anything is decoded.
+size_t decoded_size(std::string_view text) {
+  size_t chars = 0, padding = 0;
+  for (char c : text) {
+    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
+    ++chars;
+    padding = c == '=' ? padding + 1 : 0;
+  }
+  const size_t bytes = chars / 4 * 3;
+  return bytes >= padding ? bytes - padding : 0;
+}
+
+bool blank(std::string_view text) {
+  for (char c : text)
+    if (c != ' ' && c != '\n' && c != '\r' && c != '\t') return false;
+  return true;
+}
 
 template <typename T>
 T load(const uint8_t* p, bool swap) {
@@ -28,11 +54,20 @@ T load(const uint8_t* p, bool swap) {
 
 vorn::FloatArray numbers(std::span<const uint8_t> bytes, int bits, bool integer, bool swap) {
   const size_t width = static_cast<size_t>(bits / 8);
-  if (bytes.size() % width) throw std::runtime_error("binary array length is not a whole number of values");
+  if (bytes.size() % width)
+    throw std::runtime_error("binary array length is not a whole number of values");
   const size_t n = bytes.size() / width;
   if (bits == 32 && !integer) {
     std::vector<float> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = load<float>(bytes.data() + 4 * i, swap);
+    if (swap)
+      for (size_t i = 0; i < n; ++i) v[i] = load<float>(bytes.data() + 4 * i, true);
+    else if (n)
+      std::memcpy(v.data(), bytes.data(), n * 4);
+    return vorn::FloatArray(std::move(v));
+  }
+  if (!integer && !swap) {
+    std::vector<double> v(n);
+    if (n) std::memcpy(v.data(), bytes.data(), n * 8);
     return vorn::FloatArray(std::move(v));
   }
   std::vector<double> v(n);
@@ -70,38 +105,69 @@ std::vector<uint8_t> inflate(std::span<const uint8_t> data, size_t limit) {
     if (rc == Z_BUF_ERROR && z.avail_in == 0) break;
   }
   inflateEnd(&z);
-  if (produced > limit) throw std::runtime_error("compressed binary array expands beyond the size limit");
-  if (rc != Z_STREAM_END) throw std::runtime_error("corrupt or truncated zlib data in a binary array");
+  if (produced > limit)
+    throw std::runtime_error("compressed binary array expands beyond the size limit");
+  if (rc != Z_STREAM_END)
+    throw std::runtime_error("corrupt or truncated zlib data in a binary array");
   out.resize(produced);
   return out;
 }
 
 vorn::FloatArray decode_mzml_array(std::string_view base64, const ArrayEncoding& e) {
-  std::vector<uint8_t> bytes = decode_base64(base64);
   const bool numpress = e.compression == Compression::kNumpressLinear ||
                         e.compression == Compression::kNumpressPic ||
                         e.compression == Compression::kNumpressSlof;
-  if (e.compression == Compression::kZlib || (numpress && e.zlib_after_numpress))
-    bytes = inflate(bytes, kMaxArrayBytes);
+  const bool f32 = e.bits == 32 && !e.integer && !numpress;
+  // No data is an empty array, whatever compression is declared: converters
+  // write empty spectra that way.
+  if (blank(base64)) return f32 ? vorn::FloatArray::of_f32(0) : vorn::FloatArray::of_f64(0);
+  const size_t width = static_cast<size_t>(e.bits / 8);
+  size_t limit = kMaxValues * width;  // bytes the values may take
+  if (e.compression == Compression::kNumpressLinear) limit = numpress_linear_max_bytes(kMaxValues);
+  if (e.compression == Compression::kNumpressPic) limit = numpress_pic_max_bytes(kMaxValues);
+  if (e.compression == Compression::kNumpressSlof) limit = numpress_slof_max_bytes(kMaxValues);
+  const bool zlib = e.compression == Compression::kZlib || (numpress && e.zlib_after_numpress);
+  // At most three bytes per four characters; counted exactly only near the
+  // limit, where whitespace could make the difference.
+  size_t encoded = base64.size() / 4 * 3 + 3;
+  if (!zlib && encoded > limit) {
+    encoded = decoded_size(base64);
+    if (encoded > limit && numpress)
+      throw std::runtime_error("an MS-Numpress array holds more than " +
+                               std::to_string(kMaxValues) +
+                               " values, the most a spectrum may have");
+    if (encoded > limit) too_many(encoded / width);
+  }
+  std::vector<uint8_t> bytes = decode_base64(base64);
+  if (zlib) bytes = inflate(bytes, limit);
   switch (e.compression) {
     case Compression::kNumpressLinear:
-      return vorn::FloatArray(decode_numpress_linear(bytes));
+      return vorn::FloatArray(decode_numpress_linear(bytes, kMaxValues));
     case Compression::kNumpressPic:
-      return vorn::FloatArray(decode_numpress_pic(bytes));
+      return vorn::FloatArray(decode_numpress_pic(bytes, kMaxValues));
     case Compression::kNumpressSlof:
-      return vorn::FloatArray(decode_numpress_slof(bytes));
+      return vorn::FloatArray(decode_numpress_slof(bytes, kMaxValues));
     default:
       return numbers(bytes, e.bits, e.integer, false);
   }
 }
 
 Peaks decode_mzxml_peaks(std::string_view base64, int precision, bool zlib, bool network_order) {
+  const size_t pair = 2 * static_cast<size_t>(precision / 8);
+  Peaks p;
+  if (blank(base64)) {
+    p.mz = precision == 32 ? vorn::FloatArray::of_f32(0) : vorn::FloatArray::of_f64(0);
+    p.intensity = p.mz;
+    return p;
+  }
+  size_t encoded = base64.size() / 4 * 3 + 3;
+  if (encoded > kMaxValues * pair) encoded = decoded_size(base64);
+  if (!zlib && encoded / pair > kMaxValues) too_many(encoded / pair);
   std::vector<uint8_t> bytes = decode_base64(base64);
-  if (zlib) bytes = inflate(bytes, kMaxArrayBytes);
+  if (zlib) bytes = inflate(bytes, kMaxValues * pair);
   vorn::FloatArray pairs = numbers(bytes, precision, false, network_order);
   if (pairs.size() % 2) throw std::runtime_error("mzXML peaks are not m/z-intensity pairs");
   const size_t n = pairs.size() / 2;
-  Peaks p;
   if (pairs.is_f32()) {
     std::vector<float> mz(n), in(n);
     for (size_t i = 0; i < n; ++i) mz[i] = pairs.f32()[2 * i], in[i] = pairs.f32()[2 * i + 1];
@@ -114,6 +180,51 @@ Peaks decode_mzxml_peaks(std::string_view base64, int precision, bool zlib, bool
     p.intensity = vorn::FloatArray(std::move(in));
   }
   return p;
+}
+
+namespace {
+
+vorn::FloatArray decoded(EncodedArray& a) {
+  vorn::FloatArray values = decode_mzml_array(a.base64, a.encoding);
+  std::string().swap(a.base64);
+  return values;
+}
+
+}  // namespace
+
+void decode_arrays(RawSpectrum& s) {
+  if (s.encoded_peaks) {
+    EncodedArray& a = *s.encoded_peaks;
+    Peaks peaks =
+        decode_mzxml_peaks(a.base64, a.peaks_precision, a.peaks_zlib, a.peaks_network_order);
+    s.x = std::move(peaks.mz);
+    s.intensity = std::move(peaks.intensity);
+    s.has_x = s.has_intensity = true;
+    s.encoded_peaks.reset();
+  }
+  if (s.encoded_x) {
+    s.x = decoded(*s.encoded_x);
+    s.has_x = true;
+    s.encoded_x.reset();
+  }
+  if (s.encoded_intensity) {
+    s.intensity = decoded(*s.encoded_intensity);
+    s.has_intensity = true;
+    s.encoded_intensity.reset();
+  }
+}
+
+void decode_arrays(RawChromatogram& c) {
+  if (c.encoded_time) {
+    c.time = decoded(*c.encoded_time);
+    c.has_time = true;
+    c.encoded_time.reset();
+  }
+  if (c.encoded_intensity) {
+    c.intensity = decoded(*c.encoded_intensity);
+    c.has_intensity = true;
+    c.encoded_intensity.reset();
+  }
 }
 
 }  // namespace zelc

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vorn_core/float_array.hpp"
+#include "vorn_core/format.hpp"
 
 namespace zelc {
 
@@ -20,6 +21,17 @@ struct ArrayEncoding {
   int bits = 64;                     // 32 or 64
   bool integer = false;
 };
+
+// The longest base64 text of an array whose data takes `bytes` bytes: four
+// characters per three bytes, with room for line breaks and for compressed
+// data a little larger than plain. Text beyond it is refused as it arrives.
+constexpr size_t max_base64_text(size_t bytes) {
+  return bytes / 3 * 4 / 100 * 105 + 4096;
+}
+// An mzML array of the most points a spectrum may have, at 64 bits.
+inline constexpr size_t kMaxBinaryText = max_base64_text(vorn::limits::kPoints * 8);
+// mzXML peaks: m/z and intensity pairs.
+inline constexpr size_t kMaxPeaksText = max_base64_text(vorn::limits::kPoints * 16);
 
 // Values of one mzML binary array, kept at their stored precision: 32-bit
 // floats stay float32, everything else is float64.

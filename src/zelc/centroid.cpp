@@ -4,8 +4,8 @@
 
 namespace zelc {
 
-void centroid(const vorn::FloatArray& mz, const vorn::FloatArray& intensity, vorn::FloatArray& peak_mz,
-              vorn::FloatArray& peak_intensity) {
+void centroid(const vorn::FloatArray& mz, const vorn::FloatArray& intensity,
+              vorn::FloatArray& peak_mz, vorn::FloatArray& peak_intensity) {
   const size_t n = intensity.size();
   std::vector<double> centers;
   std::vector<size_t> apexes;

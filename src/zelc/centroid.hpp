@@ -10,7 +10,7 @@ namespace zelc {
 // intensity above zero) makes one centroid: the intensity-weighted mean m/z
 // of the points from the minimum on its left to the minimum on its right, and
 // the maximum's intensity. Intensities keep their precision; m/z is float64.
-void centroid(const vorn::FloatArray& mz, const vorn::FloatArray& intensity, vorn::FloatArray& peak_mz,
-              vorn::FloatArray& peak_intensity);
+void centroid(const vorn::FloatArray& mz, const vorn::FloatArray& intensity,
+              vorn::FloatArray& peak_mz, vorn::FloatArray& peak_intensity);
 
 }  // namespace zelc

@@ -1,12 +1,14 @@
 #include "measurement_builder.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <numeric>
 #include <stdexcept>
 
 #include "centroid.hpp"
+#include "vorn_core/errors.hpp"
 
 namespace zelc {
 namespace {
@@ -14,18 +16,26 @@ namespace {
 using vorn::FloatArray;
 using vorn::FloatSpan;
 
-FloatSpan span(const FloatArray& a) { return {a.data(), a.size(), a.is_f32()}; }
+// The writer reads a null x as "intensities only": an empty array still
+// points somewhere.
+FloatSpan span(const FloatArray& a) {
+  static const double kNothing = 0;
+  return {a.size() ? a.data() : &kNothing, a.size(), a.is_f32()};
+}
 
 // Points in ascending x without NaN x, as the container requires; sorting is
-// stable, so points with equal x keep their order.
-void tidy(FloatArray& x, FloatArray& y) {
-  const size_t n = std::min(x.size(), y.size());
+// stable, so points with equal x keep their order. Returns how many points
+// with a NaN x were left out. The arrays have the same length.
+size_t tidy(FloatArray& x, FloatArray& y) {
+  const size_t n = x.size();
   bool sorted = true, clean = true;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::isnan(x[i])) clean = false;
-    if (i && !(x[i - 1] <= x[i])) sorted = false;
-  }
-  if (sorted && clean && x.size() == y.size()) return;
+  x.visit([&](const auto& v) {
+    for (size_t i = 0; i < n; ++i) {
+      if (std::isnan(v[i])) clean = false;
+      if (i && !(v[i - 1] <= v[i])) sorted = false;
+    }
+  });
+  if (sorted && clean) return 0;
   std::vector<size_t> order;
   for (size_t i = 0; i < n; ++i)
     if (!std::isnan(x[i])) order.push_back(i);
@@ -42,11 +52,58 @@ void tidy(FloatArray& x, FloatArray& y) {
   };
   x = pick(x);
   y = pick(y);
+  return n - order.size();
 }
 
-double minutes(const Param& p) {
-  double v = parse_number(p.value, "scan start time");
-  return p.unit_accession == "UO:0000010" || p.unit_name == "second" ? v / 60.0 : v;
+// Minutes per unit of a time parameter or array ("second", "UO:0000010" ...).
+double minutes_per(const std::string& accession, const std::string& name) {
+  if (accession == "UO:0000010" || name == "second") return 1.0 / 60.0;
+  if (accession == "UO:0000028" || name == "millisecond") return 1.0 / 60000.0;
+  if (accession == "UO:0000032" || name == "hour") return 60.0;
+  return 1.0;  // minutes, and times without a unit
+}
+
+// Times in minutes, at the precision they came in.
+void to_minutes(FloatArray& t, double factor) {
+  if (factor == 1.0) return;
+  if (t.is_f32())
+    for (float& v : t.f32()) v = static_cast<float>(static_cast<double>(v) * factor);
+  else
+    for (double& v : t.f64()) v *= factor;
+}
+
+// A parameter holding a whole number, such as a charge state.
+std::optional<int64_t> whole_number(const Param* p) {
+  if (!p || p->value.empty()) return std::nullopt;
+  double v = parse_number(p->value, "parameter '" + p->name + "'");
+  if (!(std::fabs(v) < 9.0e15) || v != std::floor(v))
+    throw std::runtime_error("parameter '" + p->name + "' is not a whole number: '" +
+                             p->value.substr(0, 40) + "'");
+  return static_cast<int64_t>(v);
+}
+
+std::string joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const auto& item : items) out += (out.empty() ? "" : ", ") + item;
+  return out;
+}
+
+// A spectrum's or chromatogram's arrays must pair up: refuses a missing or
+// shorter one, naming the record.
+void check_pair(const char* kind, const std::string& id, const char* x_name, bool has_x,
+                const FloatArray& x, bool has_y, const FloatArray& y) {
+  auto refuse = [&](const std::string& what) {
+    throw std::runtime_error(std::string(kind) + " '" + id.substr(0, 200) + "': " + what);
+  };
+  if (has_x && has_y) {
+    if (x.size() != y.size())
+      refuse(std::string("its ") + x_name + " array has " + std::to_string(x.size()) +
+             " values but its intensity array has " + std::to_string(y.size()));
+  } else if (has_x && x.size()) {
+    refuse(std::string("it has ") + x_name + " values but no intensity array");
+  } else if (has_y && y.size()) {
+    refuse(std::string("it has intensities but no ") + x_name + " array");
+  }
 }
 
 std::optional<int64_t> id_number(const std::string& id, const char* key) {
@@ -78,12 +135,18 @@ struct Vendor {
 
 // Instrument model terms (and vendor groups) that name their manufacturer.
 constexpr Vendor kModels[] = {
-    {"MS:1000483", "Thermo Fisher Scientific"}, {"MS:1000492", "Thermo Fisher Scientific"},
-    {"MS:1000448", "Thermo Fisher Scientific"}, {"MS:1001911", "Thermo Fisher Scientific"},
-    {"MS:1002416", "Thermo Fisher Scientific"}, {"MS:1000449", "Thermo Fisher Scientific"},
-    {"MS:1000126", "Waters"},                   {"MS:1000490", "Agilent"},
-    {"MS:1000121", "SCIEX"},                    {"MS:1000495", "SCIEX"},
-    {"MS:1000139", "SCIEX"},                    {"MS:1000124", "Shimadzu"},
+    {"MS:1000483", "Thermo Fisher Scientific"},
+    {"MS:1000492", "Thermo Fisher Scientific"},
+    {"MS:1000448", "Thermo Fisher Scientific"},
+    {"MS:1001911", "Thermo Fisher Scientific"},
+    {"MS:1002416", "Thermo Fisher Scientific"},
+    {"MS:1000449", "Thermo Fisher Scientific"},
+    {"MS:1000126", "Waters"},
+    {"MS:1000490", "Agilent"},
+    {"MS:1000121", "SCIEX"},
+    {"MS:1000495", "SCIEX"},
+    {"MS:1000139", "SCIEX"},
+    {"MS:1000124", "Shimadzu"},
     {"MS:1000122", "Bruker"},
 };
 
@@ -107,6 +170,22 @@ vorn::PropertyValue property_value(const std::string& text) {
 
 }  // namespace
 
+std::string sample_name_of(const std::string& path) {
+  std::string name = path.substr(path.find_last_of("/\\") + 1);
+  auto strip = [&](const char* extension) {
+    const size_t n = std::strlen(extension);
+    if (name.size() <= n) return false;
+    for (size_t i = 0; i < n; ++i)
+      if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != extension[i])
+        return false;
+    name.resize(name.size() - n);
+    return true;
+  };
+  strip(".gz");
+  strip(".mzml") || strip(".mzxml") || strip(".xml");
+  return name;
+}
+
 MeasurementBuilder::MeasurementBuilder(vorn::ContainerWriter& writer, const Options& options,
                                        const std::string& source_path, Counts& counts)
     : writer_(writer), options_(options), source_path_(source_path), counts_(counts) {}
@@ -115,8 +194,7 @@ void MeasurementBuilder::begin(const RunInfo& run) {
   run_ = run;
   triple_quad_ = run.quadrupoles >= 2;
   vorn::MeasurementDescription d;
-  std::string stem = source_path_.substr(source_path_.find_last_of("/\\") + 1);
-  d.sample_name = !run.sample_name.empty() ? run.sample_name : stem.substr(0, stem.find('.'));
+  d.sample_name = !run.sample_name.empty() ? run.sample_name : sample_name_of(source_path_);
   if (!run.sample_id.empty()) d.sample_id = run.sample_id;
   if (!run.source_files.empty()) {
     const SourceFile& f = run.source_files.front();
@@ -127,7 +205,8 @@ void MeasurementBuilder::begin(const RunInfo& run) {
     d.original_file_path = location + f.name;
   }
   std::string model = run.model, manufacturer = run.manufacturer;
-  if (const Param* user = run.instrument.find_name("instrument model"); user && !user->value.empty())
+  if (const Param* user = run.instrument.find_name("instrument model");
+      user && !user->value.empty())
     model = user->value;
   for (const Param& p : run.instrument.items)
     for (const Vendor& v : kModels)
@@ -137,14 +216,16 @@ void MeasurementBuilder::begin(const RunInfo& run) {
       }
   if (!model.empty()) d.instrument_product_name = model;
   if (!manufacturer.empty()) d.instrument_manufacturer = manufacturer;
-  if (const Param* contact = run.contact.find("MS:1000586")) d.measurement_user_name = contact->value;
+  if (const Param* contact = run.contact.find("MS:1000586"))
+    d.measurement_user_name = contact->value;
   if (!run.start_time.empty() && run.format.rfind("mzML", 0) == 0)
     d.measurement_date_time = run.start_time;
   d.source_file_definition = run.format;
   vorn::Properties props;
   put(props, "SourceFile", source_path_);
   if (!run.run_id.empty()) put(props, "RunId", run.run_id);
-  if (const Param* serial = run.instrument.find("MS:1000529")) put(props, "InstrumentSerialNumber", serial->value);
+  if (const Param* serial = run.instrument.find("MS:1000529"))
+    put(props, "InstrumentSerialNumber", serial->value);
   for (const Param& p : run.run_params.items)
     if (p.accession.empty() && !p.name.empty()) put(props, p.name, property_value(p.value));
   d.supplemental_properties = std::move(props);
@@ -153,32 +234,73 @@ void MeasurementBuilder::begin(const RunInfo& run) {
 }
 
 void MeasurementBuilder::spectrum(RawSpectrum&& s) {
-  if (!s.has_intensity || !s.has_x) return;
-  if (s.absorbance || s.params.has("MS:1000804") || s.params.has("MS:1000806")) {
-    if (options_.keeps_dad()) dad_spectrum(std::move(s));
+  expand_params(s);
+  decode_arrays(s);
+  const bool dad = s.absorbance || s.params.has("MS:1000804") || s.params.has("MS:1000806");
+  check_pair("spectrum", s.id, dad ? "wavelength" : "m/z", s.has_x, s.x, s.has_intensity,
+             s.intensity);
+  if (dad) {
+    if (options_.keeps_dad())
+      dad_spectrum(std::move(s));
+    else
+      ++counts_.dad_spectra;
   } else if (options_.keeps_qual()) {
     ms_spectrum(std::move(s));
+  } else {
+    ++counts_.mass_spectra;
+  }
+}
+
+std::optional<double> MeasurementBuilder::retention_time(const RawSpectrum& s) {
+  const Param* rt = s.scan.find("MS:1000016");
+  if (!rt) return std::nullopt;
+  double v =
+      parse_number(rt->value, "scan start time") * minutes_per(rt->unit_accession, rt->unit_name);
+  if (std::isfinite(v)) return v;
+  ++counts_.unknown_times;  // kept as unknown: a container holds finite times only
+  return std::nullopt;
+}
+
+void MeasurementBuilder::count_other_arrays(const std::vector<std::string>& names) {
+  for (const std::string& name : names) ++counts_.other_arrays[name];
+}
+
+// The writer's refusals (a text beyond the format's limits ...) name the
+// spectrum or trace they concern.
+size_t MeasurementBuilder::add_spectrum(size_t function, const vorn::SpectrumInput& in,
+                                        const std::string& id, const char* what) {
+  try {
+    return writer_.add_spectrum(function, in);
+  } catch (const vorn::UsageError& e) {
+    throw std::runtime_error(std::string(what) + " '" + id.substr(0, 200) + "': " + e.what());
   }
 }
 
 void MeasurementBuilder::ms_spectrum(RawSpectrum&& s) {
   vorn::SpectrumDescription d;
-  if (auto level = s.params.number("MS:1000511")) d.ms_level = static_cast<int64_t>(*level);
-  else if (s.params.has("MS:1000579")) d.ms_level = 1;
-  if (options_.ms1_only && d.ms_level.value_or(1) != 1) return;
-  tidy(s.x, s.intensity);
+  if (auto level = s.params.number("MS:1000511"))
+    d.ms_level = static_cast<int64_t>(*level);
+  else if (s.params.has("MS:1000579"))
+    d.ms_level = 1;
+  if (options_.ms1_only && d.ms_level.value_or(1) != 1) {
+    ++counts_.msn_spectra;
+    return;
+  }
+  counts_.nan_points += tidy(s.x, s.intensity);
+  count_other_arrays(s.other_arrays);
 
   const int64_t waters_function = id_number(s.id, "function").value_or(0);
   auto [it, added] = ms_functions_.try_emplace(waters_function);
   MsFunction& fn = it->second;
   if (added) {
     vorn::FunctionSpec spec;
-    if (waters_function) spec.supplemental_properties.emplace_back("WatersFunction", waters_function);
+    if (waters_function)
+      spec.supplemental_properties.emplace_back("WatersFunction", waters_function);
     fn.id = writer_.add_function(measurement_, std::move(spec));
     ++counts_.qual;
   }
 
-  if (const Param* rt = s.scan.find("MS:1000016")) d.retention_time = minutes(*rt);
+  d.retention_time = retention_time(s);
   if (s.params.has("MS:1000130")) d.polarity = vorn::Polarity::kPositive;
   if (s.params.has("MS:1000129")) d.polarity = vorn::Polarity::kNegative;
   if (s.scan_window) d.mass_range = vorn::Range{s.scan_window->first, s.scan_window->second};
@@ -191,11 +313,26 @@ void MeasurementBuilder::ms_spectrum(RawSpectrum&& s) {
     auto target = p.isolation.number("MS:1000827");
     auto lower = p.isolation.number("MS:1000828"), upper = p.isolation.number("MS:1000829");
     if (!target) target = d.precursor_value;
-    if (target && lower && upper) d.precursor_range = vorn::Range{*target - *lower, *target + *upper};
+    if (target && lower && upper)
+      d.precursor_range = vorn::Range{*target - *lower, *target + *upper};
     if (!d.precursor_value) d.precursor_value = target;
     if (auto found = fn.index_of.find(p.spectrum_ref); found != fn.index_of.end())
       d.precursor_index = found->second;
+    d.precursor_charge = whole_number(p.selected_ion.find("MS:1000041"));
+    std::vector<int64_t> possible;
+    for (const Param& q : p.selected_ion.items)
+      if (q.accession == "MS:1000633") possible.push_back(*whole_number(&q));
+    if (!possible.empty()) d.possible_charge_states = std::move(possible);
+    d.precursor_intensity = p.selected_ion.number("MS:1000042");
+    if (!p.methods.empty()) d.activation_method = joined(p.methods);
+    d.isolation_window_target = p.isolation.number("MS:1000827");
+    d.isolation_window_lower_offset = lower;
+    d.isolation_window_upper_offset = upper;
+    if (s.precursors.size() > 1) ++counts_.later_precursors;
   }
+  if (const Param* injection = s.scan.find("MS:1000927"); injection && !injection->value.empty())
+    d.ion_injection_time = parse_number(injection->value, "ion injection time") *
+                           (injection->unit_accession == "UO:0000010" ? 1000.0 : 1.0);
   const bool profile = s.params.has("MS:1000128");
   if (profile || s.params.has("MS:1000127")) {
     d.spectrum_type = vorn::SpectrumType::kCentroid;
@@ -232,17 +369,22 @@ void MeasurementBuilder::ms_spectrum(RawSpectrum&& s) {
   }
   // Scan modes of a triple quadrupole.
   std::optional<vorn::TripleQScanType> scan_type;
-  if (s.params.has("MS:1000341")) scan_type = vorn::TripleQScanType::kPrecursor;
-  else if (s.params.has("MS:1000326")) scan_type = vorn::TripleQScanType::kNeutralLoss;
-  else if (s.params.has("MS:1000325")) scan_type = vorn::TripleQScanType::kNeutralGain;
+  if (s.params.has("MS:1000341"))
+    scan_type = vorn::TripleQScanType::kPrecursor;
+  else if (s.params.has("MS:1000326"))
+    scan_type = vorn::TripleQScanType::kNeutralLoss;
+  else if (s.params.has("MS:1000325"))
+    scan_type = vorn::TripleQScanType::kNeutralGain;
   else if (triple_quad_ && d.ms_level.value_or(1) == 2 && d.precursor_value)
     scan_type = vorn::TripleQScanType::kProduct;
   if (scan_type) {
     vorn::TripleQScan t;
     t.type = *scan_type;
     t.target_mz = d.precursor_value;
-    if (*scan_type == vorn::TripleQScanType::kProduct) t.q3_range = d.mass_range;
-    else t.q1_range = d.mass_range;
+    if (*scan_type == vorn::TripleQScanType::kProduct)
+      t.q3_range = d.mass_range;
+    else
+      t.q1_range = d.mass_range;
     extras.triple_q = t;
   }
   d.supplemental_properties = std::move(props);
@@ -253,6 +395,7 @@ void MeasurementBuilder::ms_spectrum(RawSpectrum&& s) {
     centroid(x, y, px, py);
     std::swap(x, px);
     std::swap(y, py);  // x/y: centroids, px/py: the profile
+    if (!options_.keep_profile) ++fn.centroids_only;
   }
   if (!d.current_total_ion || !d.base_peak_mz || !d.base_peak_intensity) {
     double tic = 0, best = 0;
@@ -274,36 +417,42 @@ void MeasurementBuilder::ms_spectrum(RawSpectrum&& s) {
     in.profile_intensity = span(py);
   }
   in.extras = std::move(extras);
-  size_t index = writer_.add_spectrum(fn.id, in);
+  size_t index = add_spectrum(fn.id, in, s.id, "spectrum");
   fn.index_of.emplace(s.id, static_cast<int64_t>(index));
   ++counts_.spectra;
 }
 
 void MeasurementBuilder::dad_spectrum(RawSpectrum&& s) {
-  tidy(s.x, s.intensity);
+  counts_.nan_points += tidy(s.x, s.intensity);
+  count_other_arrays(s.other_arrays);
   if (!dad_function_) {
     vorn::FunctionSpec spec;
     spec.detector = vorn::DetectorType::kDiodeArray;
-    std::vector<double> w(s.x.size());
-    for (size_t i = 0; i < w.size(); ++i) w[i] = s.x[i];
-    spec.wavelengths = std::move(w);
-    spec.wavelengths_f32 = s.x.is_f32();
-    wavelengths_ = s.x;
+    // The first spectrum's wavelengths serve all that share them; when it is
+    // empty, every spectrum keeps its own.
+    if (s.x.size()) {
+      std::vector<double> w(s.x.size());
+      for (size_t i = 0; i < w.size(); ++i) w[i] = s.x[i];
+      spec.wavelengths = std::move(w);
+      spec.wavelengths_f32 = s.x.is_f32();
+      wavelengths_ = s.x;
+    }
     dad_function_ = writer_.add_function(measurement_, std::move(spec));
     ++counts_.dad;
   }
-  bool same = wavelengths_->size() == s.x.size() && wavelengths_->is_f32() == s.x.is_f32() &&
-              std::memcmp(wavelengths_->data(), s.x.data(),
-                          s.x.size() * (s.x.is_f32() ? 4 : 8)) == 0;
+  bool same =
+      wavelengths_ && wavelengths_->size() == s.x.size() &&
+      wavelengths_->is_f32() == s.x.is_f32() &&
+      std::memcmp(wavelengths_->data(), s.x.data(), s.x.size() * (s.x.is_f32() ? 4 : 8)) == 0;
   vorn::SpectrumInput in;
-  if (const Param* rt = s.scan.find("MS:1000016")) in.description.retention_time = minutes(*rt);
+  in.description.retention_time = retention_time(s);
   in.description.spectrum_type = vorn::SpectrumType::kProfile;
   vorn::Properties props;
   put(props, "NativeId", s.id);
   in.description.supplemental_properties = std::move(props);
   if (!same) in.x = span(s.x);  // a spectrum with wavelengths of its own
   in.intensity = span(s.intensity);
-  writer_.add_spectrum(*dad_function_, in);
+  add_spectrum(*dad_function_, in, s.id, "spectrum");
   ++counts_.spectra;
 }
 
@@ -320,25 +469,43 @@ size_t MeasurementBuilder::trace_function(bool quan) {
 }
 
 void MeasurementBuilder::chromatogram(RawChromatogram&& c) {
-  if (!c.has_time || !c.has_intensity) return;
-  if (c.params.has("MS:1000235") || c.params.has("MS:1000628")) return;  // TIC, BPC: derived
+  decode_arrays(c);
+  check_pair("chromatogram", c.id, "time", c.has_time, c.time, c.has_intensity, c.intensity);
   const bool srm = c.params.has("MS:1001473"), sim = c.params.has("MS:1001472");
   const bool quan = srm || sim;
-  if (quan ? !options_.keeps_quan() || (srm && !options_.keeps_srm()) || (sim && !options_.keeps_sim())
-           : !options_.keeps_analog())
+  if (quan && !options_.keeps_quan()) {
+    ++counts_.quan_traces;
     return;
-  tidy(c.time, c.intensity);
+  }
+  if ((srm && !options_.keeps_srm()) || (sim && !options_.keeps_sim())) {
+    ++(srm ? counts_.srm_traces : counts_.sim_traces);
+    return;
+  }
+  if (!quan && !options_.keeps_analog()) {
+    ++counts_.analog_traces;
+    return;
+  }
+  counts_.nan_points += tidy(c.time, c.intensity);
+  count_other_arrays(c.other_arrays);
+  // Times in minutes, as spectra have them; the unit they came in is kept.
+  to_minutes(c.time, minutes_per("", c.time_unit));
   vorn::SpectrumDescription d;
   vorn::Properties props;
   put(props, "NativeId", c.id);
   put(props, "TimeUnit", c.time_unit);
+  // Every trace keeps its precursor and product (an SRM's Q1 and Q3, an MS1
+  // precursor's trace), collision energy and polarity.
+  d.precursor_value = c.precursor.number("MS:1000827");
+  if (auto product = c.product.number("MS:1000827")) put(props, "ProductMz", *product);
+  d.collision_energy = c.activation.number("MS:1000045");
+  if (c.params.has("MS:1000130")) d.polarity = vorn::Polarity::kPositive;
+  if (c.params.has("MS:1000129")) d.polarity = vorn::Polarity::kNegative;
   if (quan) {
     put(props, "Kind", srm ? "SRM" : "SIM");
-    d.precursor_value = c.precursor.number("MS:1000827");
-    if (auto product = c.product.number("MS:1000827")) put(props, "ProductMz", *product);
-    d.collision_energy = c.activation.number("MS:1000045");
-    if (c.params.has("MS:1000130")) d.polarity = vorn::Polarity::kPositive;
-    if (c.params.has("MS:1000129")) d.polarity = vorn::Polarity::kNegative;
+  } else if (c.params.has("MS:1000235")) {
+    put(props, "Kind", "TIC");
+  } else if (c.params.has("MS:1000628")) {
+    put(props, "Kind", "BPC");
   } else {
     for (const Param& p : c.params.items)
       if (!p.accession.empty()) {
@@ -353,16 +520,21 @@ void MeasurementBuilder::chromatogram(RawChromatogram&& c) {
   in.description = std::move(d);
   in.x = span(c.time);
   in.intensity = span(c.intensity);
-  writer_.add_spectrum(trace_function(quan), in);
+  add_spectrum(trace_function(quan), in, c.id, "chromatogram");
   ++counts_.traces;
 }
 
 void MeasurementBuilder::finish() {
   // Waters data: the last function is the lock-mass reference.
-  if (!options_.keep_last_ms_function && ms_functions_.size() >= 2 &&
-      ms_functions_.rbegin()->first > 0) {
+  const bool drop_last = !options_.keep_last_ms_function && ms_functions_.size() >= 2 &&
+                         ms_functions_.rbegin()->first > 0;
+  for (const auto& [number, fn] : ms_functions_)
+    if (!(drop_last && number == ms_functions_.rbegin()->first))
+      counts_.profile_points += fn.centroids_only;
+  if (drop_last) {
     const size_t id = ms_functions_.rbegin()->second.id;
     counts_.spectra -= writer_.function_spectrum_count(id);
+    counts_.waters_reference += writer_.function_spectrum_count(id);
     writer_.drop_function(id);
     --counts_.qual;
   }

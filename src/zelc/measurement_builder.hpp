@@ -1,8 +1,9 @@
 // Turns what a reader reads into one measurement of a container file:
 // MS spectra into qual functions (one per Waters function), absorbance
 // spectra into a diode-array function, SRM and SIM chromatograms into a quan
-// function, other chromatograms (but the TIC and BPC) into an analog
-// function. See docs/zelc.md for the mapping.
+// function, every other chromatogram (the TIC and BPC too) into an analog
+// function. What the options leave out is counted for the report. See
+// docs/zelc.md for the mapping.
 #pragma once
 
 #include <map>
@@ -11,15 +12,15 @@
 #include <unordered_map>
 
 #include "options.hpp"
+#include "report.hpp"
 #include "source_records.hpp"
 #include "vorn_core/container_writer.hpp"
 
 namespace zelc {
 
-struct Counts {
-  size_t measurements = 0, qual = 0, quan = 0, dad = 0, analog = 0;
-  size_t spectra = 0, traces = 0;
-};
+// The sample name a source file's name gives: the name without its folder
+// and without .mzML or .mzXML (either optionally followed by .gz).
+std::string sample_name_of(const std::string& path);
 
 class MeasurementBuilder : public SourceSink {
  public:
@@ -37,10 +38,15 @@ class MeasurementBuilder : public SourceSink {
   struct MsFunction {
     size_t id;
     std::unordered_map<std::string, int64_t> index_of;  // native id -> spectrum index
+    size_t centroids_only = 0;  // profile spectra whose points are not kept (no -kp)
   };
   void ms_spectrum(RawSpectrum&& s);
   void dad_spectrum(RawSpectrum&& s);
   size_t trace_function(bool quan);
+  std::optional<double> retention_time(const RawSpectrum& s);
+  void count_other_arrays(const std::vector<std::string>& names);
+  size_t add_spectrum(size_t function, const vorn::SpectrumInput& in, const std::string& id,
+                      const char* what);
 
   vorn::ContainerWriter& writer_;
   const Options& options_;

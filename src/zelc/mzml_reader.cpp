@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "binary_array.hpp"
+#include "binary_texts.hpp"
 #include "xml_stream.hpp"
 
 namespace zelc {
@@ -60,18 +61,47 @@ ArrayRole role_of(const Params& p) {
   return ArrayRole::kOther;
 }
 
+// What an array that is not kept holds, for the report: its array term
+// ("mean inverse reduced ion mobility array"), the name a "non-standard data
+// array" gives, or its first userParam.
+std::string array_name(const Params& p) {
+  if (const Param* other = p.find("MS:1000786"); other && !other->value.empty())
+    return other->value;
+  for (const Param& q : p.items)
+    if (!q.accession.empty() && q.name.size() > 6 && q.name.ends_with(" array")) return q.name;
+  for (const Param& q : p.items)
+    if (q.accession.empty() && !q.name.empty()) return q.name;
+  return "unnamed";
+}
+
+// The time unit of a chromatogram's time array: its PSI unit name.
+std::string time_unit_of(const Param& p) {
+  if (p.unit_accession == "UO:0000010") return "second";
+  if (p.unit_accession == "UO:0000031" || p.unit_accession == "MS:1000038") return "minute";
+  if (p.unit_accession == "UO:0000032") return "hour";
+  if (p.unit_accession == "UO:0000028") return "millisecond";
+  if (!p.unit_name.empty()) return p.unit_name;
+  return "minute";
+}
+
 class MzmlHandler : public XmlHandler {
  public:
   explicit MzmlHandler(SourceSink& sink) : sink_(sink) {}
+
+  BinaryTexts& binary_texts() { return binary_texts_; }
+  bool wants_text() const override { return in_binary_; }
 
   void start(std::string_view name, const char** a) override {
     if (depth_ == 0 && name != "mzML" && name != "indexedmzML")
       throw std::runtime_error("not an mzML file (root element <" + std::string(name) + ">)");
     ++depth_;
-    Params* container = containers_.empty() ? nullptr : containers_.back();
+    const Target container = containers_.empty() ? Target{} : containers_.back();
     if (name == "cvParam" || name == "userParam") {
-      if (container) container->items.push_back(param(a));
-      containers_.push_back(nullptr);
+      if (container.pending)
+        container.pending->add(a);
+      else if (container.parsed)
+        container.parsed->items.push_back(param(a));
+      containers_.push_back(Target{});
       return;
     }
     if (name == "referenceableParamGroupRef") {
@@ -81,40 +111,45 @@ class MzmlHandler : public XmlHandler {
         if (it != groups_.end()) {
           // A copy: the group may be the very one being filled.
           std::vector<Param> items = it->second.items;
-          container->items.insert(container->items.end(), items.begin(), items.end());
+          for (const Param& p : items) {
+            if (container.pending)
+              container.pending->add(p);
+            else
+              container.parsed->items.push_back(p);
+          }
         }
       }
-      containers_.push_back(nullptr);
+      containers_.push_back(Target{});
       return;
     }
     refuse_misplaced(name);
-    Params* own = nullptr;
+    Target own;
     if (name == "mzML") {
       const char* v = attribute(a, "version");
       run_.format = std::string("mzML ") + (v ? v : "1.1");
     } else if (name == "referenceableParamGroup") {
-      own = &groups_[value(a, "id")];
+      own.parsed = &groups_[value(a, "id")];
     } else if (name == "sourceFile") {
       in_source_file_ = true;
       run_.source_files.push_back({value(a, "name"), value(a, "location"), {}});
-      own = &run_.source_files.back().params;
+      own.parsed = &run_.source_files.back().params;
     } else if (name == "sample") {
       if (run_.sample_id.empty()) {
         run_.sample_id = value(a, "id");
         run_.sample_name = value(a, "name");
-        own = &sample_params_;
+        own.parsed = &sample_params_;
       }
     } else if (name == "contact") {
-      own = &run_.contact;
+      own.parsed = &run_.contact;
     } else if (name == "instrumentConfiguration") {
-      if (!instrument_seen_) own = &run_.instrument;
+      if (!instrument_seen_) own.parsed = &run_.instrument;
     } else if (name == "analyzer") {
-      own = &analyzer_;
+      own.parsed = &analyzer_;
       analyzer_.items.clear();
     } else if (name == "run") {
       run_.run_id = value(a, "id");
       run_.start_time = value(a, "startTimeStamp");
-      own = &run_.run_params;
+      own.parsed = &run_.run_params;
     } else if (name == "spectrumList" || name == "chromatogramList") {
       begin();
     } else if (name == "spectrum") {
@@ -122,18 +157,18 @@ class MzmlHandler : public XmlHandler {
       spectrum_ = RawSpectrum{};
       spectrum_.id = value(a, "id");
       in_spectrum_ = true;
-      own = &spectrum_.params;
+      own.pending = &spectrum_.pending_params;
     } else if (name == "chromatogram") {
       begin();
       chromatogram_ = RawChromatogram{};
       chromatogram_.id = value(a, "id");
       in_chromatogram_ = true;
-      own = &chromatogram_.params;
+      own.parsed = &chromatogram_.params;
     } else if (name == "scan" && in_spectrum_) {
       ++scans_;
-      if (scans_ == 1) own = &spectrum_.scan;
+      if (scans_ == 1) own.pending = &spectrum_.pending_scan;
     } else if (name == "scanWindow" && in_spectrum_) {
-      own = &window_;
+      own.parsed = &window_;
       window_.items.clear();
     } else if (name == "precursor") {
       if (in_spectrum_) {
@@ -145,21 +180,26 @@ class MzmlHandler : public XmlHandler {
     } else if (name == "product") {
       in_product_ = true;
     } else if (name == "isolationWindow") {
-      if (in_spectrum_ && in_precursor_) own = &spectrum_.precursors.back().isolation;
-      if (in_chromatogram_) own = in_product_ ? &chromatogram_.product : &chromatogram_.precursor;
+      if (in_spectrum_ && in_precursor_)
+        own.pending = &spectrum_.precursors.back().pending_isolation;
+      if (in_chromatogram_)
+        own.parsed = in_product_ ? &chromatogram_.product : &chromatogram_.precursor;
     } else if (name == "selectedIon" && in_spectrum_ && in_precursor_) {
-      if (spectrum_.precursors.back().selected_ion.items.empty())
-        own = &spectrum_.precursors.back().selected_ion;
+      if (spectrum_.precursors.back().pending_selected_ion.empty())
+        own.pending = &spectrum_.precursors.back().pending_selected_ion;
     } else if (name == "activation") {
-      if (in_spectrum_ && in_precursor_) own = &spectrum_.precursors.back().activation;
-      if (in_chromatogram_) own = &chromatogram_.activation;
+      if (in_spectrum_ && in_precursor_)
+        own.pending = &spectrum_.precursors.back().pending_activation;
+      if (in_chromatogram_) own.parsed = &chromatogram_.activation;
     } else if (name == "binaryDataArray") {
       array_ = RawArray{};
-      own = &array_.params;
+      own.parsed = &array_.params;
     } else if (name == "binary") {
       in_binary_ = true;
     }
-    containers_.push_back(own ? own : (in_spectrum_ || in_chromatogram_ ? &ignored_ : container));
+    // Inside a spectrum or chromatogram, params of other elements are not
+    // kept; elsewhere they belong to the enclosing element.
+    containers_.push_back(own ? own : (in_spectrum_ || in_chromatogram_ ? Target{} : container));
   }
 
   void end(std::string_view name) override {
@@ -194,11 +234,12 @@ class MzmlHandler : public XmlHandler {
     } else if (name == "run") {
       begin();
     }
-    ignored_.items.clear();
   }
 
   void text(std::string_view data) override {
-    if (in_binary_) array_.base64.append(data);
+    if (!in_binary_) return;
+    if (array_.base64.size() + data.size() > kMaxBinaryText) refuse_large_binary();
+    array_.base64.append(data);
   }
 
   bool began() const { return began_; }
@@ -209,13 +250,24 @@ class MzmlHandler : public XmlHandler {
     return v ? v : "";
   }
 
+  // A cvParam or userParam, its attributes read in one pass.
   static Param param(const char** a) {
     Param p;
-    p.accession = value(a, "accession");
-    p.name = value(a, "name");
-    p.value = value(a, "value");
-    p.unit_accession = value(a, "unitAccession");
-    p.unit_name = value(a, "unitName");
+    for (size_t i = 0; a[i]; i += 2) {
+      const std::string_view key = a[i];
+      std::string* field = nullptr;
+      if (key == "accession")
+        field = &p.accession;
+      else if (key == "name")
+        field = &p.name;
+      else if (key == "value")
+        field = &p.value;
+      else if (key == "unitAccession")
+        field = &p.unit_accession;
+      else if (key == "unitName")
+        field = &p.unit_name;
+      if (field && field->empty()) field->assign(a[i + 1]);
+    }
     return p;
   }
 
@@ -240,39 +292,56 @@ class MzmlHandler : public XmlHandler {
     sink_.begin(run_);
   }
 
+  [[noreturn]] void refuse_large_binary() const {
+    const std::string& id = in_spectrum_ ? spectrum_.id : chromatogram_.id;
+    throw std::runtime_error(std::string(in_spectrum_ ? "spectrum" : "chromatogram") + " '" +
+                             id.substr(0, 200) +
+                             "': a binary array is larger than the most points a spectrum may "
+                             "have could take");
+  }
+
   void finish_array() {
     ArrayRole role = role_of(array_.params);
-    if (role == ArrayRole::kOther) return;  // non-standard arrays are not kept
-    vorn::FloatArray values = decode_mzml_array(array_.base64, encoding_of(array_.params));
+    if (role == ArrayRole::kOther) {  // kept out, and said so in the result
+      if (in_spectrum_) spectrum_.other_arrays.push_back(array_name(array_.params));
+      if (in_chromatogram_) chromatogram_.other_arrays.push_back(array_name(array_.params));
+      if (BinaryTexts::is_marker(array_.base64)) binary_texts_.take(array_.base64);
+      array_.base64.clear();
+      return;
+    }
+    if (BinaryTexts::is_marker(array_.base64)) array_.base64 = binary_texts_.take(array_.base64);
+    EncodedArray encoded{std::move(array_.base64), encoding_of(array_.params)};
     array_.base64.clear();
     if (in_spectrum_) {
       if (role == ArrayRole::kIntensity) {
-        spectrum_.intensity = std::move(values);
-        spectrum_.has_intensity = true;
+        spectrum_.encoded_intensity = std::move(encoded);
       } else if (role == ArrayRole::kMz || role == ArrayRole::kWavelength) {
-        spectrum_.x = std::move(values);
-        spectrum_.has_x = true;
+        spectrum_.encoded_x = std::move(encoded);
         spectrum_.absorbance = role == ArrayRole::kWavelength;
       }
     } else if (in_chromatogram_) {
       if (role == ArrayRole::kIntensity) {
-        chromatogram_.intensity = std::move(values);
-        chromatogram_.has_intensity = true;
+        chromatogram_.encoded_intensity = std::move(encoded);
       } else if (role == ArrayRole::kTime) {
-        chromatogram_.time = std::move(values);
-        chromatogram_.has_time = true;
-        for (const Param& p : array_.params.items)
-          if (p.accession == "MS:1000595")
-            chromatogram_.time_unit = p.unit_accession == "UO:0000010" ? "second" : "minute";
+        chromatogram_.encoded_time = std::move(encoded);
+        if (const Param* time = array_.params.find("MS:1000595"))
+          chromatogram_.time_unit = time_unit_of(*time);
       }
     }
   }
 
   SourceSink& sink_;
+  BinaryTexts binary_texts_;
   RunInfo run_;
-  Params sample_params_, analyzer_, window_, ignored_;
+  Params sample_params_, analyzer_, window_;
   std::map<std::string, Params, std::less<>> groups_;
-  std::vector<Params*> containers_;
+  // Where the params of each open element go.
+  struct Target {
+    Params* parsed = nullptr;          // parsed at once
+    PendingParams* pending = nullptr;  // a spectrum's: parsed by the building thread
+    explicit operator bool() const { return parsed || pending; }
+  };
+  std::vector<Target> containers_;
   RawSpectrum spectrum_;
   RawChromatogram chromatogram_;
   RawArray array_;
@@ -287,13 +356,13 @@ class MzmlHandler : public XmlHandler {
 void read_mzml(const std::string& path, SourceSink& sink,
                const std::function<void(uint64_t, uint64_t)>& progress) {
   MzmlHandler handler(sink);
-  parse_xml_file(path, handler, progress);
+  parse_xml_file(path, handler, progress, &handler.binary_texts());
   if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
 }
 
 void read_mzml_text(std::string_view text, SourceSink& sink) {
   MzmlHandler handler(sink);
-  parse_xml_text(text, handler);
+  parse_xml_text(text, handler, &handler.binary_texts());
   if (!handler.began()) throw std::runtime_error("the mzML file holds no run");
 }
 

@@ -53,6 +53,43 @@ std::string exact(double v) {
   return buffer;
 }
 
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= text.size() && !text.empty()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(start, end - start);
+    while (!item.empty() && item.front() == ' ') item.erase(0, 1);
+    while (!item.empty() && item.back() == ' ') item.pop_back();
+    if (!item.empty()) out.push_back(item);
+    start = end + 1;
+  }
+  return out;
+}
+
+// mzXML's activationMethod as PSI-MS term names; a method it does not know
+// is kept as written.
+std::vector<std::string> activation_methods(const std::string& method) {
+  static const std::pair<const char*, const char*> names[] = {
+      {"CID", "collision-induced dissociation"},
+      {"HCD", "beam-type collision-induced dissociation"},
+      {"ETD", "electron transfer dissociation"},
+      {"ECD", "electron capture dissociation"},
+      {"PQD", "pulsed q dissociation"},
+      {"IRMPD", "infrared multiphoton dissociation"},
+      {"SA", "supplemental collision-induced dissociation"},
+  };
+  std::vector<std::string> out;
+  for (const std::string& part : split(method, '+')) {
+    std::string name = part;
+    for (const auto& [code, term] : names)
+      if (part == code) name = term;
+    out.push_back(name);
+  }
+  return out;
+}
+
 void add(Params& p, const char* accession, const char* name, const std::string& value,
          const char* unit = "") {
   p.items.push_back({accession, name, value, unit, ""});
@@ -124,6 +161,13 @@ class MzxmlHandler : public XmlHandler {
       }
       if (!collision_energy_.empty())
         add(p.activation, "MS:1000045", "collision energy", collision_energy_);
+      if (!v("precursorCharge").empty())
+        add(p.selected_ion, "MS:1000041", "charge state", v("precursorCharge"));
+      for (const std::string& charge : split(v("possibleCharges"), ','))
+        add(p.selected_ion, "MS:1000633", "possible charge state", charge);
+      if (!v("precursorIntensity").empty())
+        add(p.selected_ion, "MS:1000042", "peak intensity", v("precursorIntensity"));
+      if (!v("activationMethod").empty()) p.methods = activation_methods(v("activationMethod"));
       current_.precursors.push_back(std::move(p));
     } else if (name == "peaks") {
       in_peaks_ = true;
@@ -147,11 +191,13 @@ class MzxmlHandler : public XmlHandler {
       add(p.selected_ion, "MS:1000744", "selected ion m/z", mz);
     } else if (name == "peaks") {
       in_peaks_ = false;
-      Peaks peaks = decode_mzxml_peaks(peaks_text_, precision_, zlib_, network_);
+      EncodedArray peaks;
+      peaks.base64 = std::move(peaks_text_);
+      peaks.peaks_precision = precision_;
+      peaks.peaks_zlib = zlib_;
+      peaks.peaks_network_order = network_;
+      current_.encoded_peaks = std::move(peaks);
       peaks_text_.clear();
-      current_.x = std::move(peaks.mz);
-      current_.intensity = std::move(peaks.intensity);
-      current_.has_x = current_.has_intensity = true;
       emit();
     } else if (name == "scan" && pending_) {
       emit();
@@ -161,8 +207,18 @@ class MzxmlHandler : public XmlHandler {
   }
 
   void text(std::string_view data) override {
-    if (in_peaks_) peaks_text_.append(data);
-    if (in_precursor_) precursor_text_.append(data);
+    if (in_peaks_) {
+      if (peaks_text_.size() + data.size() > kMaxPeaksText)
+        throw std::runtime_error("scan '" + current_.id.substr(0, 200) +
+                                 "': its peaks are more than a spectrum may hold");
+      peaks_text_.append(data);
+    }
+    if (in_precursor_) {
+      if (precursor_text_.size() + data.size() > 4096)
+        throw std::runtime_error("scan '" + current_.id.substr(0, 200) +
+                                 "': its precursor m/z is not a number");
+      precursor_text_.append(data);
+    }
   }
 
   bool began() const { return began_; }

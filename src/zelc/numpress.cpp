@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 namespace zelc {
 namespace {
@@ -65,13 +66,45 @@ uint32_t little_u32(std::span<const uint8_t> d, size_t at) {
          uint32_t{d[at + 3]} << 24;
 }
 
+void refuse_count(size_t values, size_t max_values) {
+  if (values > max_values)
+    throw std::runtime_error("an MS-Numpress array holds more than " + std::to_string(max_values) +
+                             " values, the most a spectrum may have");
+}
+
+// Integers of the half-byte encoding in `data` (linear: after its header),
+// up to the padding of the last byte.
+size_t count_integers(std::span<const uint8_t> data) {
+  Nibbles n(data);
+  size_t count = 0;
+  while (!n.done() && !n.at_padding()) {
+    n.integer();
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace
 
-std::vector<double> decode_numpress_linear(std::span<const uint8_t> data) {
+// Every integer takes one to nine half-bytes.
+size_t numpress_linear_max_bytes(size_t values) {
+  return 16 + (9 * values + 1) / 2;
+}
+size_t numpress_pic_max_bytes(size_t values) {
+  return (9 * values + 1) / 2;
+}
+size_t numpress_slof_max_bytes(size_t values) {
+  return 8 + 2 * values;
+}
+
+std::vector<double> decode_numpress_linear(std::span<const uint8_t> data, size_t max_values) {
   std::vector<double> out;
   if (data.empty()) return out;
   const double fp = fixed_point(data);
   if (data.size() < 12) corrupt("short header");
+  const size_t count = data.size() < 16 ? 1 : 2 + count_integers(data.subspan(16));
+  refuse_count(count, max_values);
+  out.reserve(count);
   int64_t a = static_cast<int32_t>(little_u32(data, 8));
   out.push_back(static_cast<double>(a) / fp);
   if (data.size() < 16) return out;
@@ -89,18 +122,21 @@ std::vector<double> decode_numpress_linear(std::span<const uint8_t> data) {
   return out;
 }
 
-std::vector<double> decode_numpress_pic(std::span<const uint8_t> data) {
+std::vector<double> decode_numpress_pic(std::span<const uint8_t> data, size_t max_values) {
+  refuse_count(count_integers(data), max_values);
   std::vector<double> out;
   Nibbles n(data);
   while (!n.done() && !n.at_padding()) out.push_back(static_cast<double>(n.integer()));
   return out;
 }
 
-std::vector<double> decode_numpress_slof(std::span<const uint8_t> data) {
+std::vector<double> decode_numpress_slof(std::span<const uint8_t> data, size_t max_values) {
   std::vector<double> out;
   if (data.empty()) return out;
   const double fp = fixed_point(data);
   if ((data.size() - 8) % 2) corrupt("odd length");
+  refuse_count((data.size() - 8) / 2, max_values);
+  out.reserve((data.size() - 8) / 2);
   for (size_t i = 8; i + 1 < data.size(); i += 2) {
     uint16_t v = static_cast<uint16_t>(data[i] | data[i + 1] << 8);
     out.push_back(std::exp(static_cast<double>(v) / fp) - 1);

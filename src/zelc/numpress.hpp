@@ -9,8 +9,16 @@
 
 namespace zelc {
 
-std::vector<double> decode_numpress_linear(std::span<const uint8_t> data);
-std::vector<double> decode_numpress_pic(std::span<const uint8_t> data);
-std::vector<double> decode_numpress_slof(std::span<const uint8_t> data);
+// Each decoder counts the values first and refuses data holding more than
+// `max_values` before it allocates anything.
+std::vector<double> decode_numpress_linear(std::span<const uint8_t> data, size_t max_values);
+std::vector<double> decode_numpress_pic(std::span<const uint8_t> data, size_t max_values);
+std::vector<double> decode_numpress_slof(std::span<const uint8_t> data, size_t max_values);
+
+// The most bytes an encoding of `values` values can take (for bounding the
+// zlib layer in front of it).
+size_t numpress_linear_max_bytes(size_t values);
+size_t numpress_pic_max_bytes(size_t values);
+size_t numpress_slof_max_bytes(size_t values);
 
 }  // namespace zelc

@@ -4,7 +4,7 @@
 
 namespace zelc {
 
-const char* const kVersion = "zelc 1.0.0";
+const char* const kVersion = "zelc 1.1.0";
 
 const char* const kUsage =
     "usage: zelc SOURCE... -dest PATH [options]\n"

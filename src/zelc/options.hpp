@@ -14,7 +14,7 @@ struct Options {
   bool overwrite = false;
   bool ms1_only = false;
   bool keep_profile = false;
-  bool srm = false, sim = false;                        // none given: both
+  bool srm = false, sim = false;                                 // none given: both
   bool qual = false, quan = false, dad = false, analog = false;  // none given: all
   bool split = false;
   bool keep_last_ms_function = false;

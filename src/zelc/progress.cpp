@@ -1,9 +1,15 @@
 #include "progress.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace zelc {
+
+Reporter::Reporter(bool background)
+    : background_(background), bar_(!background && ::isatty(STDOUT_FILENO)) {}
 
 void Reporter::start() {
   if (background_) std::fputs("### Start Progress\r\n", stdout);
@@ -16,11 +22,21 @@ void Reporter::progress(double percent) {
   shown_ = percent;
   if (background_) {
     std::printf("%.1f\r\n", percent);
-  } else {
+  } else if (bar_) {
     int filled = static_cast<int>(percent / 2.5);
     std::printf("\r[%-40.*s] %5.1f%%", filled, "########################################", percent);
+    line_open_ = true;
+  } else {
+    return;
   }
   std::fflush(stdout);
+}
+
+void Reporter::interrupt() {
+  if (!line_open_) return;
+  std::fputs("\n", stdout);
+  std::fflush(stdout);
+  line_open_ = false;
 }
 
 void Reporter::finish(const std::vector<std::string>& lines) {
@@ -30,7 +46,7 @@ void Reporter::finish(const std::vector<std::string>& lines) {
     for (const auto& l : lines) std::printf("%s\r\n", l.c_str());
     std::fputs("### End ConversionResult\r\n", stdout);
   } else {
-    std::fputs("\n", stdout);
+    interrupt();
     for (const auto& l : lines) std::printf("%s\n", l.c_str());
   }
   std::fflush(stdout);

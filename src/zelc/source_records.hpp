@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "binary_array.hpp"
 #include "vorn_core/float_array.hpp"
 
 namespace zelc {
@@ -37,6 +38,23 @@ struct Params {
   std::optional<double> number(const char* accession) const;
 };
 
+// Params read but not parsed yet: the five attributes of each, every one
+// ended by a zero byte (XML text holds none). The reading thread only copies
+// the bytes; the thread that uses them parses them (expand_params).
+class PendingParams {
+ public:
+  // A cvParam's or userParam's attributes, as expat gives them.
+  void add(const char** attributes);
+  void add(const Param& p);
+  bool empty() const { return bytes_.empty(); }
+  // Appends the params to `out`, in the order they were added, and forgets
+  // them.
+  void expand_into(Params& out);
+
+ private:
+  std::string bytes_;
+};
+
 struct SourceFile {
   std::string name, location;
   Params params;
@@ -53,30 +71,64 @@ struct RunInfo {
   Params run_params, contact;
 };
 
+// A binary array as read, decoded where it is used (on the building thread,
+// so that decoding overlaps with reading).
+struct EncodedArray {
+  std::string base64;
+  ArrayEncoding encoding;  // an mzML array
+  // mzXML peaks: m/z and intensity pairs of this precision (0: an mzML array).
+  int peaks_precision = 0;
+  bool peaks_zlib = false, peaks_network_order = true;
+};
+
 struct Precursor {
   std::string spectrum_ref;
   Params isolation, selected_ion, activation;
+  PendingParams pending_isolation, pending_selected_ion, pending_activation;
+  // PSI-MS names of the activation's dissociation methods, in file order.
+  std::vector<std::string> methods;
 };
 
 struct RawSpectrum {
   std::string id;
-  Params params;       // the spectrum's own, referenced groups expanded
-  Params scan;         // its first scan
+  Params params;                               // the spectrum's own, referenced groups expanded
+  Params scan;                                 // its first scan
+  PendingParams pending_params, pending_scan;  // the same, not parsed yet
   std::optional<std::pair<double, double>> scan_window;
   std::vector<Precursor> precursors;
   bool absorbance = false;  // x is a wavelength
+  // Read, not decoded yet: x (m/z or wavelength) and intensity arrays, or
+  // mzXML peaks holding both.
+  std::optional<EncodedArray> encoded_x, encoded_intensity, encoded_peaks;
+  // Decoded (decode_arrays): which arrays the spectrum has, and their values.
   vorn::FloatArray x, intensity;
   bool has_x = false, has_intensity = false;
+  // Names of the binary arrays that are not kept (ion mobility, charge, ...).
+  std::vector<std::string> other_arrays;
 };
 
 struct RawChromatogram {
   std::string id;
   Params params;
   Params precursor, product, activation;
+  std::optional<EncodedArray> encoded_time, encoded_intensity;
   vorn::FloatArray time, intensity;
   bool has_time = false, has_intensity = false;
   std::string time_unit = "minute";
+  std::vector<std::string> other_arrays;
 };
+
+// Parses the params a reader left pending into their Params, and names the
+// precursors' dissociation methods: the activation's terms without a value
+// (energies carry one).
+void expand_params(RawSpectrum& s);
+std::vector<std::string> methods_of(const Params& activation);
+
+// Decodes the arrays read (base64, zlib, MS-Numpress) into x/time and
+// intensity, and notes which arrays there are. Throws std::runtime_error for
+// data that does not decode.
+void decode_arrays(RawSpectrum& s);
+void decode_arrays(RawChromatogram& c);
 
 // Receives what a reader reads, in file order.
 class SourceSink {

@@ -1,5 +1,7 @@
 #include "xml_stream.hpp"
 
+#include "binary_texts.hpp"
+
 #include <expat.h>
 #include <zlib.h>
 
@@ -96,14 +98,48 @@ struct ExpatFree {
   void operator()(XML_Parser p) const { XML_ParserFree(p); }
 };
 
+// What expat's callbacks reach: the handler, and the parser whose text
+// callback is switched on and off as the handler wants text.
+struct Callbacks {
+  XmlHandler* handler;
+  XML_Parser parser = nullptr;
+  bool text_on = true;
+};
+
+void XMLCALL on_text(void* data, const char* s, int len) {
+  static_cast<Callbacks*>(data)->handler->text(std::string_view(s, static_cast<size_t>(len)));
+}
+void switch_text(Callbacks& c) {
+  const bool wanted = c.handler->wants_text();
+  if (wanted == c.text_on) return;
+  XML_SetCharacterDataHandler(c.parser, wanted ? on_text : nullptr);
+  c.text_on = wanted;
+}
 void XMLCALL on_start(void* data, const char* name, const char** attributes) {
-  static_cast<XmlHandler*>(data)->start(local_name(name), attributes);
+  auto* c = static_cast<Callbacks*>(data);
+  c->handler->start(local_name(name), attributes);
+  switch_text(*c);
 }
 void XMLCALL on_end(void* data, const char* name) {
-  static_cast<XmlHandler*>(data)->end(local_name(name));
+  auto* c = static_cast<Callbacks*>(data);
+  c->handler->end(local_name(name));
+  switch_text(*c);
 }
-void XMLCALL on_text(void* data, const char* s, int len) {
-  static_cast<XmlHandler*>(data)->text(std::string_view(s, static_cast<size_t>(len)));
+
+// A parser calling `callbacks`.
+XML_Parser new_parser(Callbacks& callbacks) {
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  if (!parser) throw std::bad_alloc();
+  callbacks.parser = parser;
+  XML_SetUserData(parser, &callbacks);
+  XML_SetElementHandler(parser, on_start, on_end);
+  XML_SetCharacterDataHandler(parser, on_text);
+  return parser;
+}
+
+[[noreturn]] void xml_error(XML_Parser parser) {
+  throw std::runtime_error("XML error at line " + std::to_string(XML_GetCurrentLineNumber(parser)) +
+                           ": " + XML_ErrorString(XML_GetErrorCode(parser)));
 }
 
 }  // namespace
@@ -115,38 +151,54 @@ const char* attribute(const char** attributes, const char* name) {
 }
 
 void parse_xml_file(const std::string& path, XmlHandler& handler,
-                    const std::function<void(uint64_t, uint64_t)>& progress) {
+                    const std::function<void(uint64_t, uint64_t)>& progress,
+                    BinaryTexts* binary_texts) {
   ByteSource source(path);
-  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(XML_ParserCreate(nullptr));
-  if (!parser) throw std::bad_alloc();
-  XML_SetUserData(parser.get(), &handler);
-  XML_SetElementHandler(parser.get(), on_start, on_end);
-  XML_SetCharacterDataHandler(parser.get(), on_text);
+  Callbacks callbacks{&handler};
+  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(new_parser(callbacks));
+  // Input the filter could not decide on yet stays at the front of `raw`.
+  std::vector<char> raw(binary_texts ? kPiece + 64 : 0);
+  size_t left = 0;
+  std::string filtered;
   for (;;) {
-    void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(kPiece));
-    if (!buffer) throw std::bad_alloc();
-    size_t n = source.read(static_cast<char*>(buffer), kPiece);
-    if (XML_ParseBuffer(parser.get(), static_cast<int>(n), n == 0) == XML_STATUS_ERROR)
-      throw std::runtime_error("XML error at line " +
-                               std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
-                               XML_ErrorString(XML_GetErrorCode(parser.get())));
+    size_t n;
+    if (binary_texts) {
+      n = source.read(raw.data() + left, kPiece);
+      filtered.clear();
+      const size_t used =
+          binary_texts->filter(std::string_view(raw.data(), left + n), n == 0, filtered);
+      left = left + n - used;
+      if (left > 64) throw std::logic_error("the binary text filter left too much undecided");
+      std::memmove(raw.data(), raw.data() + used, left);
+      if (filtered.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+        throw std::runtime_error("XML piece too large");
+      if (XML_Parse(parser.get(), filtered.data(), static_cast<int>(filtered.size()), n == 0) ==
+          XML_STATUS_ERROR)
+        xml_error(parser.get());
+    } else {
+      void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(kPiece));
+      if (!buffer) throw std::bad_alloc();
+      n = source.read(static_cast<char*>(buffer), kPiece);
+      if (XML_ParseBuffer(parser.get(), static_cast<int>(n), n == 0) == XML_STATUS_ERROR)
+        xml_error(parser.get());
+    }
     progress(source.consumed(), source.total());
     if (n == 0) return;
   }
 }
 
-void parse_xml_text(std::string_view text, XmlHandler& handler) {
-  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(XML_ParserCreate(nullptr));
-  if (!parser) throw std::bad_alloc();
-  XML_SetUserData(parser.get(), &handler);
-  XML_SetElementHandler(parser.get(), on_start, on_end);
-  XML_SetCharacterDataHandler(parser.get(), on_text);
+void parse_xml_text(std::string_view text, XmlHandler& handler, BinaryTexts* binary_texts) {
+  Callbacks callbacks{&handler};
+  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(new_parser(callbacks));
+  std::string filtered;
+  if (binary_texts) {
+    binary_texts->filter(text, true, filtered);
+    text = filtered;
+  }
   if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
     throw std::runtime_error("XML text too large");
   if (XML_Parse(parser.get(), text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_ERROR)
-    throw std::runtime_error("XML error at line " +
-                             std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
-                             XML_ErrorString(XML_GetErrorCode(parser.get())));
+    xml_error(parser.get());
 }
 
 std::string root_element(const std::string& path) {
@@ -157,23 +209,27 @@ std::string root_element(const std::string& path) {
     }
     void end(std::string_view) override {}
     void text(std::string_view) override {}
+    bool wants_text() const override { return false; }
   } root;
   ByteSource source(path);
-  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(XML_ParserCreate(nullptr));
-  XML_SetUserData(parser.get(), &root);
-  XML_SetElementHandler(parser.get(), on_start, on_end);
+  Callbacks callbacks{&root};
+  std::unique_ptr<XML_ParserStruct, ExpatFree> parser(new_parser(callbacks));
+  XML_SetCharacterDataHandler(parser.get(), nullptr);
+  callbacks.text_on = false;
   char buffer[8192];
   bool empty = true;
   while (root.name.empty()) {
     size_t n = source.read(buffer, sizeof buffer);
-    if (n == 0) {
-      if (empty) throw std::runtime_error("the file is empty");
-      throw std::runtime_error("not an XML file (no root element)");
-    }
+    if (n == 0 && empty) throw std::runtime_error("the file is empty");
     empty = false;
-    if (XML_Parse(parser.get(), buffer, static_cast<int>(n), 0) == XML_STATUS_ERROR)
+    // The end of the input must be told: expat may hold back a large comment
+    // or DOCTYPE (and the root element after it) until it knows there is no
+    // more.
+    if (XML_Parse(parser.get(), buffer, static_cast<int>(n), n == 0) == XML_STATUS_ERROR &&
+        root.name.empty())
       throw std::runtime_error("not an XML file (" +
                                std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + ")");
+    if (n == 0 && root.name.empty()) throw std::runtime_error("not an XML file (no root element)");
   }
   return root.name;
 }

@@ -40,6 +40,15 @@ enum SpectrumField {
   kBasePeakMz,
   kBasePeakIntensity,
   kSupplementalProperties,
+  // Added in format 1.1.
+  kPrecursorCharge,
+  kPossibleChargeStates,
+  kPrecursorIntensity,
+  kActivationMethod,
+  kIsolationWindowTarget,
+  kIsolationWindowLowerOffset,
+  kIsolationWindowUpperOffset,
+  kIonInjectionTime,
   kSpectrumFieldCount
 };
 
@@ -62,7 +71,15 @@ inline constexpr const char* kSpectrumFieldNames[kSpectrumFieldCount] = {
     "current_total_ion",
     "base_peak_mz",
     "base_peak_intensity",
-    "supplemental_properties"};
+    "supplemental_properties",
+    "precursor_charge",
+    "possible_charge_states",
+    "precursor_intensity",
+    "activation_method",
+    "isolation_window_target",
+    "isolation_window_lower_offset",
+    "isolation_window_upper_offset",
+    "ion_injection_time"};
 
 using SpectrumTable = std::vector<SpectrumDescription>;
 
@@ -145,6 +162,14 @@ inline nb::object new_spectrum_index(PyTypeObject* type, nb::handle reader, nb::
   return nb::steal(o);
 }
 
+// A list of integers, or None.
+inline nb::object int_list(const std::optional<std::vector<int64_t>>& values) {
+  if (!values) return nb::none();
+  nb::list l;
+  for (int64_t x : *values) l.append(nb::int_(x));
+  return l;
+}
+
 // Field `f` of a description as a Python object, made from the decoded row on
 // first use and kept.
 inline nb::object description_field(SpectrumDescriptionObject* d, int f) {
@@ -168,21 +193,21 @@ inline nb::object description_field(SpectrumDescriptionObject* d, int f) {
       case kPrecursorRange: v = opt(row->precursor_range); break;
       case kPrecursorValue: v = opt(row->precursor_value); break;
       case kPrecursorIndex: v = opt(row->precursor_index); break;
-      case kProductIndices:
-        if (row->product_indices) {
-          nb::list l;
-          for (int64_t x : *row->product_indices) l.append(nb::int_(x));
-          v = l;
-        } else {
-          v = nb::none();
-        }
-        break;
+      case kProductIndices: v = int_list(row->product_indices); break;
       case kSpectrumType: v = opt_enum(row->spectrum_type); break;
       case kIsProfileSpectrumMeasured: v = opt(row->is_profile_spectrum_measured); break;
       case kCurrentTotalIon: v = opt(row->current_total_ion); break;
       case kBasePeakMz: v = opt(row->base_peak_mz); break;
       case kBasePeakIntensity: v = opt(row->base_peak_intensity); break;
       case kSupplementalProperties: v = opt(row->supplemental_properties); break;
+      case kPrecursorCharge: v = opt(row->precursor_charge); break;
+      case kPossibleChargeStates: v = int_list(row->possible_charge_states); break;
+      case kPrecursorIntensity: v = opt(row->precursor_intensity); break;
+      case kActivationMethod: v = opt(row->activation_method); break;
+      case kIsolationWindowTarget: v = opt(row->isolation_window_target); break;
+      case kIsolationWindowLowerOffset: v = opt(row->isolation_window_lower_offset); break;
+      case kIsolationWindowUpperOffset: v = opt(row->isolation_window_upper_offset); break;
+      case kIonInjectionTime: v = opt(row->ion_injection_time); break;
       default: v = nb::none();
     }
   }

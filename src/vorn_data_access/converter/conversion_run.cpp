@@ -45,6 +45,35 @@ bool is_current(nb::handle self, nb::handle run) {
 
 bool still_running(nb::handle process) { return process.attr("poll")().is_none(); }
 
+// How long a program asked to stop may take to clean up (remove its
+// temporary file) before it is killed.
+constexpr double kGraceSeconds = 2.0;
+
+// Asks the program to stop and kills it if it has not after the grace
+// period; returns at once (the kill comes from a timer thread).
+void stop_program(nb::handle process) {
+  process.attr("terminate")();
+  nb::object kill_if_running = nb::cpp_function([process = nb::borrow(process)]() {
+    if (still_running(process)) process.attr("kill")();
+  });
+  nb::object timer =
+      converter_name("threading").attr("Timer")(kGraceSeconds, kill_if_running);
+  timer.attr("daemon") = true;
+  timer.attr("start")();
+}
+
+// The same, waiting for the program to end.
+void stop_program_and_wait(nb::handle process) {
+  process.attr("terminate")();
+  try {
+    process.attr("wait")(kGraceSeconds);
+  } catch (nb::python_error& e) {
+    if (!e.matches(converter_name("subprocess").attr("TimeoutExpired"))) throw;
+    process.attr("kill")();
+    process.attr("wait")();
+  }
+}
+
 [[noreturn]] void raise_converter_error(nb::handle message) {
   PyErr_SetObject(converter_name("ZelConverterException").ptr(), message.ptr());
   throw nb::python_error();
@@ -119,8 +148,9 @@ void clean_up(nb::handle self, nb::handle run_object, ConversionRun& run, nb::ha
   const bool current = is_current(self, run_object);
   if (current) nb::setattr(self, "_ZelConverter__is_converting", nb::bool_(false));
   if (still_running(process)) {
-    process.attr("kill")();
-    process.attr("wait")();  // reaped, so no zombie outlives the run
+    // Stopped, not killed outright, so that it removes its temporary file;
+    // waited for, so no zombie outlives the run.
+    stop_program_and_wait(process);
     if (exit_code != 0) delete_destination(dest);
   }
   process.attr("stdout").attr("close")();  // the pipe is done with, whatever happened
@@ -163,7 +193,7 @@ nb::object run_program(nb::handle self, nb::handle run_object, ConversionRun& ru
   }
   nb::setattr(self, "_ZelConverter__process", process);
   run.process = process;
-  if (run.cancelled) process.attr("kill")();  // cancelled before the program existed
+  if (run.cancelled) stop_program(process);  // cancelled before the program existed
 
   int exit_code = 0;
   nb::object pending;  // the exception leaving the guarded block, if any
@@ -242,9 +272,10 @@ void cancel_run(nb::handle self) {
   if (!run_object.is_none()) {
     ConversionRun& run = nb::cast<ConversionRun&>(run_object);
     run.cancelled = true;
-    // This run's own process; a run that has not started its program kills
-    // it as soon as it exists.
-    if (!run.process.is_none() && still_running(run.process)) run.process.attr("kill")();
+    // This run's own process, asked to stop so that it can remove its
+    // temporary file; a run that has not started its program stops it as
+    // soon as it exists.
+    if (!run.process.is_none() && still_running(run.process)) stop_program(run.process);
   }
   nb::object executor = nb::getattr(self, "_ZelConverter__executor");
   if (!executor.is_none()) {

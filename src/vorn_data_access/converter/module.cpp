@@ -26,7 +26,7 @@ NB_MODULE(converter, m) {
   nb::module_ common = nb::module_::import_("vorn_data_access.common");
   m.attr("AnalysisTypes") = common.attr("AnalysisTypes");
   m.attr("QuanAnalysisTypes") = common.attr("QuanAnalysisTypes");
-  for (const char* name : {"subprocess", "tempfile", "os", "time", "sys"})
+  for (const char* name : {"subprocess", "tempfile", "os", "time", "sys", "threading"})
     m.attr(name) = nb::module_::import_(name);
   nb::module_::import_("concurrent.futures");
   m.attr("concurrent") = nb::module_::import_("concurrent");

@@ -121,8 +121,10 @@ void register_zel_converter(nb::module_& m) {
           "Starts converting the source files (a path or an iterable of paths) into the "
           "destination; returns a concurrent.futures.Future whose result is the converter's "
           "result text.");
-  cls.def("cancel", &cancel_run, "Stops the running conversion; its future raises "
-                                 "ZelConverterException('Cancelled.'). Does not wait.");
+  cls.def("cancel", &cancel_run,
+          "Stops the running conversion: asks the program to stop, so that it removes its "
+          "temporary file, and kills it if it has not ended after a grace period. Does not "
+          "wait; the future raises ZelConverterException('Cancelled.').");
   cls.def("_ZelConverter__add_option_string", &add_option_string, "arrays"_a.none(),
           "overwrite"_a.none());
   cls.def("_ZelConverter__convert", &start, "args"_a.none(), "dest_path"_a.none());

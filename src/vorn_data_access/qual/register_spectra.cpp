@@ -24,6 +24,15 @@ nb::object spectrum_field(nb::handle spectrum_index, int field) {
   return SpectrumEntry(spectrum_index).get(field);
 }
 
+nb::object spectrum_detail(nb::handle spectrum_index, int field) {
+  SpectrumEntry entry(spectrum_index);
+  if (entry.native()) return entry.get(field);
+  return nb::getattr(
+      entry.description(),
+      (std::string("_InternalSpectrumDescription__") + kSpectrumFieldNames[field]).c_str(),
+      nb::none());
+}
+
 template <typename T>
 nb::str spectrum_text(nb::handle self) {
   nb::object points = self.attr("get_spectrum_points")();
@@ -82,6 +91,29 @@ void register_spectra(nb::module_& m) {
   for (const Property& p : properties)
     spectrum.def_prop_ro(
         p.name, [&p](Spectrum& s) { return spectrum_field(s.spectrum_index, p.field); }, p.doc);
+  // Precursor and scan details that files of format 1.1 on store; None in
+  // older files, and for a description of another kind that lacks the field.
+  static const Property details[] = {
+      {"precursor_charge", R::kPrecursorCharge, "Charge state of the precursor (int), or None."},
+      {"possible_charge_states", R::kPossibleChargeStates,
+       "Charge states the precursor may have (list of int), or None."},
+      {"precursor_intensity", R::kPrecursorIntensity,
+       "Intensity of the selected precursor ion, or None."},
+      {"activation_method", R::kActivationMethod,
+       "How the precursor was activated: PSI-MS term name(s) such as 'beam-type "
+       "collision-induced dissociation', several joined by ', '; or None."},
+      {"isolation_window_target", R::kIsolationWindowTarget,
+       "Centre m/z of the precursor isolation window, or None."},
+      {"isolation_window_lower_offset", R::kIsolationWindowLowerOffset,
+       "How far the isolation window reaches below its target (m/z), or None."},
+      {"isolation_window_upper_offset", R::kIsolationWindowUpperOffset,
+       "How far the isolation window reaches above its target (m/z), or None."},
+      {"ion_injection_time", R::kIonInjectionTime,
+       "Ion injection (accumulation) time of the scan in milliseconds, or None."},
+  };
+  for (const Property& p : details)
+    spectrum.def_prop_ro(
+        p.name, [&p](Spectrum& s) { return spectrum_detail(s.spectrum_index, p.field); }, p.doc);
   spectrum.def(
       "get_spectrum_points",
       [](Spectrum& s) {

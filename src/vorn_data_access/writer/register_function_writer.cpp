@@ -55,10 +55,14 @@ Summary summarize(FloatSpan x, FloatSpan intensity, const std::vector<double>* w
   return s;
 }
 
-std::optional<std::vector<int64_t>> int_list(nb::handle h) {
+std::optional<std::vector<int64_t>> int_list(nb::handle h, const char* field) {
   if (absent(h)) return std::nullopt;
   std::vector<int64_t> v;
-  for (nb::handle i : h) v.push_back(nb::cast<int64_t>(i));
+  for (nb::handle i : h) {
+    if (!PyLong_Check(i.ptr()) && !PyObject_HasAttrString(i.ptr(), "__index__"))
+      throw nb::type_error((std::string(field) + " must be a list of integers or None").c_str());
+    v.push_back(nb::cast<int64_t>(i));
+  }
   return v;
 }
 
@@ -80,7 +84,11 @@ void register_function_writer(nb::module_& m) {
                        nb::handle is_profile_spectrum_measured, nb::handle current_total_ion,
                        nb::handle base_peak_mz, nb::handle base_peak_intensity,
                        nb::handle supplemental_properties, nb::handle profile,
-                       nb::handle vendor_condition, nb::handle triple_q_scan_condition) {
+                       nb::handle vendor_condition, nb::handle triple_q_scan_condition,
+                       nb::handle precursor_charge, nb::handle possible_charge_states,
+                       nb::handle precursor_intensity, nb::handle activation_method,
+                       nb::handle isolation_window_target, nb::handle isolation_window_lower_offset,
+                       nb::handle isolation_window_upper_offset, nb::handle ion_injection_time) {
             auto& w = nb::cast<VornWriter&>(f.writer);
             SpectrumInput in;
             ArrayView xs, is, pxs, pis;
@@ -116,7 +124,7 @@ void register_function_writer(nb::module_& m) {
             d.precursor_range = opt_range(precursor_range, "precursor_range");
             d.precursor_value = opt_double(precursor_value, "precursor_value");
             d.precursor_index = opt_int(precursor_index, "precursor_index");
-            d.product_indices = int_list(product_indices);
+            d.product_indices = int_list(product_indices, "product_indices");
             d.spectrum_type = opt_enum_value<SpectrumType>(spectrum_type, "spectrum_type");
             d.is_profile_spectrum_measured = opt_bool(is_profile_spectrum_measured);
             const bool auto_tic = current_total_ion.is(auto_value),
@@ -136,6 +144,17 @@ void register_function_writer(nb::module_& m) {
               d.supplemental_properties = Properties{};
             else if (!supplemental_properties.is_none())
               d.supplemental_properties = properties_from_python(supplemental_properties);
+            d.precursor_charge = opt_int(precursor_charge, "precursor_charge");
+            d.possible_charge_states = int_list(possible_charge_states, "possible_charge_states");
+            d.precursor_intensity = opt_double(precursor_intensity, "precursor_intensity");
+            d.activation_method = opt_text(activation_method, "activation_method");
+            d.isolation_window_target =
+                opt_double(isolation_window_target, "isolation_window_target");
+            d.isolation_window_lower_offset =
+                opt_double(isolation_window_lower_offset, "isolation_window_lower_offset");
+            d.isolation_window_upper_offset =
+                opt_double(isolation_window_upper_offset, "isolation_window_upper_offset");
+            d.ion_injection_time = opt_double(ion_injection_time, "ion_injection_time");
             in.extras.vendor = vendor_from_dict(vendor_condition);
             in.extras.triple_q = triple_q_from_dict(triple_q_scan_condition);
             ContainerWriter& core = w.get();
@@ -154,13 +173,21 @@ void register_function_writer(nb::module_& m) {
           "base_peak_intensity"_a.none() = auto_value,
           "supplemental_properties"_a.none() = auto_value, "profile"_a.none() = nb::none(),
           "vendor_condition"_a.none() = nb::none(), "triple_q_scan_condition"_a.none() = nb::none(),
+          "precursor_charge"_a.none() = nb::none(), "possible_charge_states"_a.none() = nb::none(),
+          "precursor_intensity"_a.none() = nb::none(), "activation_method"_a.none() = nb::none(),
+          "isolation_window_target"_a.none() = nb::none(),
+          "isolation_window_lower_offset"_a.none() = nb::none(),
+          "isolation_window_upper_offset"_a.none() = nb::none(),
+          "ion_injection_time"_a.none() = nb::none(),
           "Appends a spectrum and returns its index. `x` (ascending) and `intensity` are "
           "float32 or float64 arrays, stored at that precision; `x` is None for a diode-array "
           "function with wavelengths. Description fields are keywords, None for absent; the total "
           "ion current and base peak default to values computed from the points, supplemental "
           "properties to an empty dict. `profile` is an optional (x, intensity) pair. "
           "`vendor_condition` and `triple_q_scan_condition` (dicts) enter the derived "
-          "distinct-condition list.");
+          "distinct-condition list. The precursor details (charge, possible charge states, "
+          "intensity, activation method as PSI-MS term names, isolation window target and "
+          "offsets) and the ion injection time in milliseconds are stored from format 1.1 on.");
 }
 
 }  // namespace vorn::py
