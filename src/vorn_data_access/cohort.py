@@ -231,7 +231,6 @@ def convert(
                 options,
                 overwrite,
                 pure=False,
-                key=f"vorn-convert-{k}-{hashlib.sha1(s.encode()).hexdigest()[:12]}",
             )
             for k, (s, d) in enumerate(planned)
             if k not in rows

@@ -41,8 +41,11 @@ void install_interruption_handlers(size_t count) {
   action.sa_flags = SA_RESETHAND;
   for (int sig : kSignals) {
     struct sigaction old;
-    // A signal the caller chose to ignore (nohup) stays ignored.
-    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    // A signal the caller chose to ignore (nohup) stays ignored. SIGPIPE is
+    // the exception: Python ignores it for itself, and a Python launcher
+    // (the wheel's `zelc` script) passes that on through exec, which would
+    // leave zelc converting on after its reader has gone.
+    if (sig != SIGPIPE && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     sigaction(sig, &action, nullptr);
   }
   std::signal(SIGXFSZ, SIG_IGN);
