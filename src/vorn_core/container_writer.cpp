@@ -6,9 +6,9 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "analysis/condition_ids.hpp"
 #include "byte_sink.hpp"
 #include "checksum.hpp"
-#include "condition_key.hpp"
 #include "errors.hpp"
 #include "file_sink.hpp"
 #include "format.hpp"
@@ -31,8 +31,7 @@ struct FunctionState {
   bool has_profile = false;
   // Derived conditions: distinct records in first-seen order, and per spectrum
   // its record and where its index goes in `descriptions`.
-  std::vector<AcquisitionConditionRecord> derived;
-  std::unordered_multimap<size_t, uint32_t> derived_by_hash;
+  analysis::ConditionIds derived;
   std::vector<uint32_t> spectrum_condition;
   std::vector<size_t> condition_index_at;
 };
@@ -178,10 +177,11 @@ struct ContainerWriter::State {
     // Derived conditions are sorted now, and each spectrum's index patched.
     if (f.spec.is_qual && f.spec.detector == DetectorType::kMs &&
         f.spec.conditions == ConditionList::kDerive) {
-      std::vector<uint32_t> order(f.derived.size());
+      std::vector<AcquisitionConditionRecord> derived = f.derived.take_records();
+      std::vector<uint32_t> order(derived.size());
       std::iota(order.begin(), order.end(), 0u);
       std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        return condition_sorts_before(f.derived[a], f.derived[b]);
+        return analysis::condition_sorts_before(derived[a], derived[b]);
       });
       std::vector<uint32_t> rank(order.size());
       for (uint32_t i = 0; i < order.size(); ++i) rank[order[i]] = i;
@@ -189,7 +189,7 @@ struct ContainerWriter::State {
         f.descriptions.patch<uint32_t>(f.condition_index_at[s], rank[f.spectrum_condition[s]]);
       std::vector<AcquisitionConditionRecord> sorted;
       sorted.reserve(order.size());
-      for (uint32_t i : order) sorted.push_back(std::move(f.derived[i]));
+      for (uint32_t i : order) sorted.push_back(std::move(derived[i]));
       f.spec.explicit_conditions = std::move(sorted);
     }
     return write_framed(Symbol::BEGIN_OF_SPECTRUM_INDEX_BLOCK, [&](ByteSink& b, uint64_t origin) {
@@ -251,7 +251,7 @@ struct ContainerWriter::State {
       f.descriptions = ByteSink();
       f.positions = {};
       f.profile_positions = {};
-      f.derived_by_hash.clear();
+      f.derived = {};
       f.spectrum_condition = {};
       f.condition_index_at = {};
     }
@@ -358,19 +358,11 @@ size_t ContainerWriter::add_spectrum(size_t function, const SpectrumInput& in) {
   if (derive) {
     AcquisitionConditionRecord c = condition_of(d, in.extras);
     check_limits(c, "acquisition condition");
-    size_t h = condition_hash(c);
-    uint32_t id = static_cast<uint32_t>(f.derived.size());
-    auto [lo, hi] = f.derived_by_hash.equal_range(h);
-    for (auto it = lo; it != hi; ++it)
-      if (same_condition(f.derived[it->second], c)) {
-        id = it->second;
-        break;
-      }
-    if (id == f.derived.size()) {
+    uint32_t id = f.derived.find_record(c);
+    if (id == analysis::ConditionIds::kNone) {
       if (f.derived.size() >= limits::kConditions)
         throw UsageError("too many distinct acquisition conditions for one function");
-      f.derived.push_back(std::move(c));
-      f.derived_by_hash.emplace(h, id);
+      id = f.derived.add_record(std::move(c));
     }
     f.spectrum_condition.push_back(id);
     // The index follows the mask and, when present, the retention time.

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "centroid.hpp"
+#include "vorn_core/analysis/peak_summary.hpp"
 #include "vorn_core/errors.hpp"
 
 namespace zelc {
@@ -397,17 +398,9 @@ void MeasurementBuilder::ms_spectrum(RawSpectrum&& s) {
     std::swap(y, py);  // x/y: centroids, px/py: the profile
     if (!options_.keep_profile) ++fn.centroids_only;
   }
-  if (!d.current_total_ion || !d.base_peak_mz || !d.base_peak_intensity) {
-    double tic = 0, best = 0;
-    std::optional<size_t> at;
-    for (size_t i = 0; i < y.size(); ++i) {
-      tic += y[i];
-      if (!at || y[i] > best) best = y[i], at = i;
-    }
-    if (!d.current_total_ion) d.current_total_ion = tic;
-    if (!d.base_peak_mz && at) d.base_peak_mz = x[*at];
-    if (!d.base_peak_intensity && at) d.base_peak_intensity = best;
-  }
+  vorn::analysis::fill_peak_summary(
+      d, span(x), span(y), nullptr,
+      {!d.current_total_ion, !d.base_peak_mz, !d.base_peak_intensity});
   vorn::SpectrumInput in;
   in.description = std::move(d);
   in.x = span(x);

@@ -8,7 +8,7 @@
 namespace vorn::analysis {
 
 void decode_absorbance(std::span<const uint8_t> file, int64_t position,
-                       const std::vector<double>* wavelengths, AbsorbanceSpectrum& out) {
+                       const std::vector<double>* wavelengths, Points& out) {
   if (position < 0) throw FormatError("negative spectrum position", 0);
   const auto at = static_cast<uint64_t>(position);
   SpectrumBlock block(file, at);

@@ -8,19 +8,16 @@
 #include <span>
 #include <vector>
 
+#include "points.hpp"
+
 namespace vorn::analysis {
 
-// One absorbance spectrum as doubles: x is its own stored wavelengths, or the
-// function's when it stores none.
-struct AbsorbanceSpectrum {
-  std::vector<double> x, intensity;
-};
-
-// Decodes the spectrum data block at `position` of `file`. `wavelengths` (may
-// be null) are the function's, used when the block stores no x values; a
-// block without x and without matching wavelengths is a FormatError.
+// Decodes the spectrum data block at `position` of `file` into doubles: x is
+// the block's own, or, for an absorbance spectrum that stores none, the
+// function's `wavelengths` (may be null); a block without x and without
+// matching wavelengths is a FormatError.
 void decode_absorbance(std::span<const uint8_t> file, int64_t position,
-                       const std::vector<double>* wavelengths, AbsorbanceSpectrum& out);
+                       const std::vector<double>* wavelengths, Points& out);
 
 struct DadValue {
   double intensity;

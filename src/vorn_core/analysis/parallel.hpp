@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -50,5 +52,70 @@ void for_blocks(size_t count, size_t block, MakeState&& make_state, Work&& work)
   for (auto& f : failure)
     if (f) std::rethrow_exception(f);
 }
+
+// As for_blocks, and `deliver(begin, end)` runs in the calling thread for
+// each block in order, as soon as that block and all before it are done, so
+// the caller can use results while the other threads work on. `Waiting` is
+// held while the calling thread waits for a block (the binding layer lets
+// the interpreter run other threads meanwhile). After a failure of `work` or
+// `deliver` the other threads stop at their next block; the error of the
+// lowest block is rethrown.
+template <typename Waiting, typename MakeState, typename Work, typename Deliver>
+void for_blocks_in_order(size_t count, size_t block, MakeState&& make_state, Work&& work,
+                         Deliver&& deliver) {
+  if (count == 0) return;
+  const size_t blocks = (count + block - 1) / block;
+  std::vector<char> done(blocks, 0);
+  std::vector<std::exception_ptr> failure(blocks);
+  std::atomic<size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable ready;
+  auto worker = [&] {
+    auto state = make_state();
+    for (size_t b; (b = next.fetch_add(1)) < blocks;) {
+      try {
+        work(state, b * block, std::min(count, (b + 1) * block));
+      } catch (...) {
+        failure[b] = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex);
+        done[b] = 1;
+      }
+      ready.notify_all();
+    }
+  };
+  const size_t threads = worker_count(blocks);
+  std::vector<std::thread> pool;
+  for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+  std::exception_ptr error;
+  for (size_t b = 0; b < blocks; ++b) {
+    {
+      Waiting waiting;
+      std::unique_lock lock(mutex);
+      ready.wait(lock, [&] { return done[b] != 0; });
+    }
+    error = failure[b];
+    if (!error) {
+      try {
+        deliver(b * block, std::min(count, (b + 1) * block));
+      } catch (...) {
+        error = std::current_exception();
+      }
+    }
+    if (error) {
+      next.store(blocks);  // the others stop at their next block
+      break;
+    }
+  }
+  {
+    Waiting waiting;
+    for (auto& t : pool) t.join();
+  }
+  if (error) std::rethrow_exception(error);
+}
+
+// Holds nothing: for callers that need not let anything run while waiting.
+struct NoRelease {};
 
 }  // namespace vorn::analysis

@@ -157,9 +157,29 @@ void sum_windows(const SpectrumBlock& block, const XicWindows& windows, const ui
     sum_decoded<double, double>(block, lo, hi, which, count, sweep, lowest, out, s);
 }
 
-void xic_matrix(const MappedFile& file, std::span<const int64_t> positions,
-                const XicWindows& windows, double lowest, double* intensity, double* base_x) {
-  const size_t n = positions.size(), k = windows.size();
+void sum_spectrum(const SpectrumSource& source, size_t s, const XicWindows& windows,
+                  const uint32_t* which, size_t count, double lowest, WindowSum* out,
+                  XicScratch& scratch) {
+  if (count == 0) return;
+  if (source.file) {
+    const int64_t position = source.positions[s];
+    if (position < 0) throw FormatError("negative spectrum position", 0);
+    SpectrumBlock block(source.file->bytes(), static_cast<uint64_t>(position));
+    sum_windows(block, windows, which, count, lowest, out, scratch);
+    scratch.read_from = std::min(scratch.read_from, block.position());
+    scratch.read_to = std::max(scratch.read_to, block.position() + block.stored_size());
+    return;
+  }
+  source.points(s, scratch.points);
+  const Points& p = scratch.points;
+  for (size_t i = 0; i < count; ++i)
+    out[i] = scan_window(p.x.data(), p.intensity.data(), p.x.size(), windows.lo()[which[i]],
+                         windows.hi()[which[i]], lowest);
+}
+
+void xic_matrix(const SpectrumSource& source, const XicWindows& windows, double lowest,
+                double* intensity, double* base_x) {
+  const size_t n = source.size(), k = windows.size();
   if (k == 0) return;
   // A block's sums are gathered window by window, then each window's row
   // receives them in one run: writing the matrix a column at a time would
@@ -170,39 +190,36 @@ void xic_matrix(const MappedFile& file, std::span<const int64_t> positions,
     std::vector<WindowSum> sums;
     std::vector<double> rows, base_rows;  // k × kBlock, by window in `by_lo` order
   };
-  // Checked: a file cut short under the mapping raises IoError.
-  file.checked([&] {
-    for_blocks(
-        n, kBlock,
-        [&] {
-          return State{{},
-                       std::vector<WindowSum>(k),
-                       std::vector<double>(k * kBlock),
-                       std::vector<double>(base_x ? k * kBlock : 0)};
-        },
-        [&](State& st, size_t begin, size_t end) {
-          const std::vector<uint32_t>& order = windows.by_lo();
-          uint64_t read_from = UINT64_MAX, read_to = 0;
-          for (size_t s = begin; s < end; ++s) {
-            if (positions[s] < 0) throw FormatError("negative spectrum position", 0);
-            SpectrumBlock block(file.bytes(), static_cast<uint64_t>(positions[s]));
-            sum_windows(block, windows, order.data(), k, lowest, st.sums.data(), st.scratch);
-            read_from = std::min(read_from, block.position());
-            read_to = std::max(read_to, block.position() + block.stored_size());
-            const size_t col = s - begin;
-            for (size_t i = 0; i < k; ++i) st.rows[i * kBlock + col] = st.sums[i].sum;
-            if (base_x)
-              for (size_t i = 0; i < k; ++i) st.base_rows[i * kBlock + col] = st.sums[i].base_x;
-          }
-          if (read_from < read_to) file.release(read_from, read_to - read_from);
-          const size_t width = end - begin;
-          for (size_t i = 0; i < k; ++i) {
-            const size_t row = order[i] * n + begin;
-            std::copy_n(st.rows.data() + i * kBlock, width, intensity + row);
-            if (base_x) std::copy_n(st.base_rows.data() + i * kBlock, width, base_x + row);
-          }
-        });
-  });
+  source.for_blocks(
+      kBlock,
+      [&] {
+        return State{{},
+                     std::vector<WindowSum>(k),
+                     std::vector<double>(k * kBlock),
+                     std::vector<double>(base_x ? k * kBlock : 0)};
+      },
+      [&](State& st, size_t begin, size_t end) {
+        const std::vector<uint32_t>& order = windows.by_lo();
+        for (size_t s = begin; s < end; ++s) {
+          sum_spectrum(source, s, windows, order.data(), k, lowest, st.sums.data(), st.scratch);
+          const size_t col = s - begin;
+          for (size_t i = 0; i < k; ++i) st.rows[i * kBlock + col] = st.sums[i].sum;
+          if (base_x)
+            for (size_t i = 0; i < k; ++i) st.base_rows[i * kBlock + col] = st.sums[i].base_x;
+        }
+        // The blocks read are done with: their pages need not stay in memory.
+        XicScratch& sc = st.scratch;
+        if (source.file && sc.read_from < sc.read_to)
+          source.file->release(sc.read_from, sc.read_to - sc.read_from);
+        sc.read_from = UINT64_MAX;
+        sc.read_to = 0;
+        const size_t width = end - begin;
+        for (size_t i = 0; i < k; ++i) {
+          const size_t row = order[i] * n + begin;
+          std::copy_n(st.rows.data() + i * kBlock, width, intensity + row);
+          if (base_x) std::copy_n(st.base_rows.data() + i * kBlock, width, base_x + row);
+        }
+      });
 }
 
 }  // namespace vorn::analysis

@@ -1,7 +1,8 @@
-// Extracted-ion chromatograms over spectrum data blocks: any number of m/z
-// windows summed in one pass over the spectra, decoding only the chunks that
-// some window touches (x values first; a chunk's intensities only when a
-// window holds one of its points). No Python in here: callers release the GIL.
+// Extracted-ion chromatograms: any number of m/z windows summed in one pass
+// over the spectra. From a file's data blocks only the chunks that some
+// window touches are decoded (x values first; a chunk's intensities only when
+// a window holds one of its points), in a few threads; spectra a caller reads
+// (SpectrumSource) are summed whole. Either way every sum is scan_window's.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,10 @@
 
 #include "../mapped_file.hpp"
 #include "../spectrum_block.hpp"
+#include "parallel.hpp"
+#include "spectrum_source.hpp"
 #include "window_sum.hpp"
+#include "xic_plan.hpp"
 
 namespace vorn::analysis {
 
@@ -44,6 +48,8 @@ struct XicScratch {
   std::vector<size_t> chunk_start;  // first point of each decoded chunk
   std::vector<size_t> chunk_of;     // decoded chunk -> chunk number
   std::vector<char> touched, decoded;
+  Points points;                                 // a spectrum a caller read
+  uint64_t read_from = UINT64_MAX, read_to = 0;  // the file bytes read so far
 };
 
 // Sums the windows `which[0..count)` (window numbers of `windows`) over the
@@ -53,11 +59,50 @@ struct XicScratch {
 void sum_windows(const SpectrumBlock& block, const XicWindows& windows, const uint32_t* which,
                  size_t count, double lowest, WindowSum* out, XicScratch& scratch);
 
-// Every window over every spectrum at `positions`, in a few threads: the sum
-// of window j over spectrum s goes to `intensity[j * positions.size() + s]`
-// (a windows × spectra matrix, row by row), and its base peak x, when
-// `base_x` is not null, to the same place there.
-void xic_matrix(const MappedFile& file, std::span<const int64_t> positions,
-                const XicWindows& windows, double lowest, double* intensity, double* base_x);
+// Sums the windows `which[0..count)` over spectrum `s` of `source`.
+void sum_spectrum(const SpectrumSource& source, size_t s, const XicWindows& windows,
+                  const uint32_t* which, size_t count, double lowest, WindowSum* out,
+                  XicScratch& scratch);
+
+// Every window over every spectrum of `source`: the sum of window j over
+// spectrum s goes to `intensity[j * source.size() + s]` (a windows × spectra
+// matrix, row by row), and its base peak x, when `base_x` is not null, to
+// the same place there.
+void xic_matrix(const SpectrumSource& source, const XicWindows& windows, double lowest,
+                double* intensity, double* base_x);
+
+// The windows of a plan as XicWindows.
+inline XicWindows windows_of(const XicPlan& plan) {
+  return XicWindows(plan.lo, plan.hi);
+}
+
+// The sums of a plan: `out[i]` for the request `plan.applicable[i]`; spectrum
+// s of `source` is the plan's s-th spectrum. `deliver(first, end)` runs in
+// the calling thread for consecutive spectra in order as soon as their sums
+// are done; `Waiting` is held while it waits for decoding threads.
+template <typename Waiting, typename Deliver>
+void sum_plan(const XicPlan& plan, const SpectrumSource& source, const XicWindows& windows,
+              double lowest, WindowSum* out, Deliver&& deliver) {
+  constexpr size_t kBlock = 64;
+  const size_t n = plan.spectra();
+  auto work = [&](XicScratch& scratch, size_t begin, size_t end) {
+    for (size_t s = begin; s < end; ++s) {
+      const size_t b = plan.begin[s], e = plan.begin[s + 1];
+      if (b != e)
+        sum_spectrum(source, s, windows, plan.applicable.data() + b, e - b, lowest, out + b,
+                     scratch);
+    }
+  };
+  if (!source.concurrent()) {
+    XicScratch scratch;
+    for (size_t s = 0; s < n; s += kBlock) {
+      work(scratch, s, std::min(n, s + kBlock));
+      deliver(s, std::min(n, s + kBlock));
+    }
+    return;
+  }
+  source.file->checked(
+      [&] { for_blocks_in_order<Waiting>(n, kBlock, [] { return XicScratch{}; }, work, deliver); });
+}
 
 }  // namespace vorn::analysis

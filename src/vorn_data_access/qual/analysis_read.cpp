@@ -6,8 +6,11 @@
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
 #include "../_glue/spectrum_records.hpp"
+#include "../_glue/xic_fill.hpp"
+#include "analysis_adapter.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
+#include "vorn_core/analysis/selection.hpp"
 
 namespace vorn::py {
 
@@ -41,42 +44,13 @@ Py_ssize_t nearest_spectrum(nb::handle list, nb::handle retention_time) {
     PyErr_SetString(PyExc_ValueError, "retention_time is not a number (NaN)");
     throw nb::python_error();
   }
-  // Plain floats are compared natively (the same IEEE arithmetic); at the
-  // first retention time of another kind the search continues with the
-  // interpreter's arithmetic from where it stands.
-  bool native = PyFloat_CheckExact(retention_time.ptr()) || PyLong_CheckExact(retention_time.ptr());
-  double target = native ? nb::cast<double>(retention_time) : 0.0;
-  double best = float_info_max();
-  nb::object min_diff;
-  if (!native) min_diff = nb::float_(best);
-  Py_ssize_t found = -1;
-  const Py_ssize_t n = PyObject_Length(list.ptr());
-  if (n < 0) throw nb::python_error();
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    SpectrumEntry e(list[i]);
-    double rt;
-    if (native && e.retention_time(rt)) {
-      double diff = std::fabs(rt - target);
-      if (diff < best) {
-        best = diff;
-        found = i;
-      }
-      continue;
-    }
-    nb::object value = e.get(kRetentionTime);
-    if (is_none_eq(value)) continue;
-    if (native) {
-      native = false;
-      min_diff = nb::float_(best);
-    }
-    nb::object diff = nb::steal(PyNumber_Absolute((value - nb::borrow(retention_time)).ptr()));
-    if (!diff.is_valid()) throw nb::python_error();
-    if (lt(diff, min_diff)) {
-      min_diff = diff;
-      found = i;
-    }
-  }
-  return found;
+  // Times and target as doubles: the interpreter's arithmetic on them is the
+  // same IEEE arithmetic. A time or target that is no number raises the
+  // interpreter's TypeError, as its subtraction would; without any timed
+  // spectrum nothing is computed and nothing is found.
+  SpectrumRows rows(list, {.strict_times = true});
+  if (analysis::timed_rows(rows.table).empty()) return -1;
+  return analysis::nearest_row(rows.table, number(retention_time), float_info_max());
 }
 
 }  // namespace vorn::py

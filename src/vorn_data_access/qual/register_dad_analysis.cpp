@@ -8,12 +8,13 @@
 #include "../_glue/reader.hpp"
 #include "../_glue/records.hpp"
 #include "../_glue/xic_fill.hpp"
+#include "analysis_adapter.hpp"
 #include "analysis_read.hpp"
 #include "chromatogram.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
-#include "vorn_core/analysis/absorbance.hpp"
-#include "vorn_core/spectrum_block.hpp"
+#include "vorn_core/analysis/absorbance_arrays.hpp"
+#include "vorn_core/analysis/selection.hpp"
 
 namespace nb = nanobind;
 using namespace nb::literals;
@@ -46,119 +47,35 @@ nb::object get_spectrum(const DADAnalysis& a, nb::handle index) {
 }
 
 // The spectra that get a point: those with a retention time, in order.
-struct Timed {
-  nb::object index, rt;
-  nb::handle record;  // its SpectrumIndex (held by the analysis's list)
-};
-
-std::vector<Timed> timed_spectra(const DADAnalysis& a) {
-  std::vector<Timed> out;
-  for (nb::handle item : a.spectrum_index_list) {
-    SpectrumEntry e(item);
-    nb::object rt = e.get(R::kRetentionTime);
-    if (is_none_eq(rt)) continue;
-    out.push_back({e.get(R::kIndex), rt, e.record()});
-  }
-  return out;
+std::vector<size_t> timed(const SpectrumRows& rows) {
+  return analysis::timed_rows(rows.table);
 }
 
-using analysis::DadValue;
-using analysis::max_plot_value;
-using analysis::MaxPlotValue;
-using analysis::window_mean;
-// Absorbance points of a spectrum as two arrays of doubles.
-using Points = analysis::AbsorbanceSpectrum;
-
-void append_arrays(Points& p, const FloatArray& x, const FloatArray& intensity) {
-  for (size_t i = 0; i < intensity.size(); ++i) {
-    p.x.push_back(x[i]);
-    p.intensity.push_back(intensity[i]);
-  }
-}
-
-Points points_of(nb::handle list) {
-  Points p;
-  if (const SpectrumPointList* l = exact<SpectrumPointList>(list)) {
-    append_arrays(p, l->x, l->intensity);
-    return p;
-  }
-  for (nb::handle point : list) {
-    p.x.push_back(number(point.attr("x")));
-    p.intensity.push_back(number(point.attr("intensity")));
-  }
-  return p;
-}
-
-// Decodes a spectrum of the package's own file, x from the wavelengths when
-// the spectrum stores none.
-Points decode(const MappedFile& file, int64_t position, const std::vector<double>* wl) {
-  Points p;
-  analysis::decode_absorbance(file.bytes(), position, wl, p);
-  return p;
-}
-
-// What the native paths need: the file and the wavelengths as doubles.
-struct NativeSource {
-  std::shared_ptr<const MappedFile> file;
-  std::vector<double> wl;
-  bool has_wl = false;
-};
-
-bool native_source(const DADAnalysis& a, nb::handle wavelength_arr, NativeSource& out) {
-  VdpFileReader* reader = exact<VdpFileReader>(a.reader);
-  if (!reader) return false;
-  out.file = reader->get().file();
-  out.has_wl = !is_none_eq(wavelength_arr);
-  if (out.has_wl)
-    for (nb::handle v : wavelength_arr) out.wl.push_back(number(v));
-  return true;
+void append_point(const PointMaker& points, nb::handle list, const SpectrumRows& rows, size_t r,
+                  nb::handle intensity, nb::handle base_x) {
+  SpectrumEntry e = rows.entry(r);
+  points.append(list, e.get(kIndex), e.get(kRetentionTime), intensity, base_x);
 }
 
 nb::list chromatogram(DADAnalysis& a, nb::handle window) {
   nb::list out;
-  std::vector<Timed> spectra = timed_spectra(a);
-  if (spectra.empty()) return out;
-  nb::object wl = wavelengths(a);
+  SpectrumRows rows(a.spectrum_index_list, {});
+  RowSource spectra(rows, timed(rows), a.reader, ProtocolRead::kAbsorbance, wavelengths(a));
+  const size_t n = spectra.rows().size();
+  if (n == 0) return out;  // the window is not even looked at
+  const ValueRange w = range_of(window);
+  std::vector<double> mean(n), base_x(n);
   const double lowest = -float_info_max();
-  std::vector<DadValue> values(spectra.size());
-  NativeSource src;
-  if (native_source(a, wl, src)) {
-    std::vector<int64_t> positions;
-    for (const Timed& t : spectra) positions.push_back(SpectrumEntry(t.record).position_value());
-    ValueRange w = range_of(window);
+  if (spectra.native()) {
     nb::gil_scoped_release release;
-    src.file->checked([&] {
-      for (size_t s = 0; s < spectra.size(); ++s) {
-        Points p = decode(*src.file, positions[s], src.has_wl ? &src.wl : nullptr);
-        values[s] = window_mean(p.x.data(), p.intensity.data(), p.x.size(), w.min, w.max, lowest);
-      }
-    });
+    analysis::window_means(spectra.source(), w.min, w.max, lowest, mean.data(), base_x.data());
   } else {
-    ValueRange w{};
-    for (size_t s = 0; s < spectra.size(); ++s) {
-      a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(spectra[s].record));
-      nb::object list = is_none_eq(wl) ? a.reader.attr("_VdpFileReader__read_spectrum")()
-                                       : a.reader.attr("_VdpFileReader__read_dad_spectrum")(wl);
-      if (s == 0) w = range_of(window);  // read once a spectrum has been read
-      Points p = points_of(list);
-      values[s] = window_mean(p.x.data(), p.intensity.data(), p.x.size(), w.min, w.max, lowest);
-    }
+    analysis::window_means(spectra.source(), w.min, w.max, lowest, mean.data(), base_x.data());
   }
   PointMaker points;
-  for (size_t s = 0; s < spectra.size(); ++s)
-    points.append(out, spectra[s].index, spectra[s].rt, nb::float_(values[s].intensity),
-                  nb::float_(values[s].base_x));
+  for (size_t s = 0; s < n; ++s)
+    append_point(points, out, rows, spectra.rows()[s], nb::float_(mean[s]), nb::float_(base_x[s]));
   return out;
-}
-
-void append_max_plot_point(const PointMaker& points, nb::handle list, const Timed& t,
-                           const MaxPlotValue& v) {
-  if (!v.found)
-    points.append(list, t.index, t.rt, nb::int_(0), nb::int_(-1));
-  else if (v.count > 0)
-    points.append(list, t.index, t.rt, nb::float_(v.mean), nb::float_(v.base_x));
-  else
-    points.append(list, t.index, t.rt, nb::int_(0), nb::float_(v.base_x));
 }
 
 nb::object max_plot(DADAnalysis& a, nb::handle window, double tolerance) {
@@ -168,58 +85,35 @@ nb::object max_plot(DADAnalysis& a, nb::handle window, double tolerance) {
   nb::list xic_arr;
   xic_arr.append(xic_info);
   nb::object result = xic_info.attr("_XicInfo__xic");
-  std::vector<Timed> spectra = timed_spectra(a);
-  nb::object wl = wavelengths(a);
+  SpectrumRows rows(a.spectrum_index_list, {});
+  // The package's own XicInfo: the widened window's points are taken
+  // straight from the decoded spectrum when the reader is the package's too.
+  RowSource spectra(rows, timed(rows), a.reader, ProtocolRead::kMultipleXic, wavelengths(a),
+                    xic_arr, exact<XicInfoRecord>(xic_info) != nullptr);
+  const ValueRange wide = range_of(range);
+  const size_t n = spectra.rows().size();
+  std::vector<analysis::MaxPlotValue> values(n);
   const double lowest = -float_info_max();
+  if (spectra.native()) {
+    nb::gil_scoped_release release;
+    analysis::max_plot_values(spectra.source(), wide.min, wide.max, w.min, w.max, tolerance, lowest,
+                              values.data());
+  } else {
+    analysis::max_plot_values(spectra.source(), wide.min, wide.max, w.min, w.max, tolerance, lowest,
+                              values.data());
+  }
   PointMaker points;
-  NativeSource src;
-  // The package's own reader and XicInfo: the widened window's points are
-  // taken straight from the decoded spectrum.
-  if (exact<XicInfoRecord>(xic_info) && native_source(a, wl, src)) {
-    const ValueRange wide = range_of(range);
-    std::vector<int64_t> positions;
-    for (const Timed& t : spectra) positions.push_back(SpectrumEntry(t.record).position_value());
-    std::vector<MaxPlotValue> values(spectra.size());
-    {
-      nb::gil_scoped_release release;
-      Points inside;
-      src.file->checked([&] {
-        for (size_t s = 0; s < spectra.size(); ++s) {
-          Points p = decode(*src.file, positions[s], src.has_wl ? &src.wl : nullptr);
-          inside.x.clear();
-          inside.intensity.clear();
-          for (size_t i = 0; i < p.x.size(); ++i)
-            if (wide.min <= p.x[i] && p.x[i] <= wide.max) {
-              inside.x.push_back(p.x[i]);
-              inside.intensity.push_back(p.intensity[i]);
-            }
-          values[s] = max_plot_value(inside.x.data(), inside.intensity.data(), inside.x.size(),
-                                     w.min, w.max, tolerance, lowest);
-        }
-      });
-    }
-    for (size_t s = 0; s < spectra.size(); ++s)
-      append_max_plot_point(points, result, spectra[s], values[s]);
-    return result;
-  }
-  for (const Timed& t : spectra) {
-    a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(t.record));
-    for (nb::handle info : xic_arr) {
-      info.attr("_XicInfo__is_break_to_read") = nb::bool_(false);
-      info.attr("_XicInfo__spectrum_point").attr("clear")();
-    }
-    if (is_none_eq(wl))
-      a.reader.attr("_VdpFileReader__read_spectrum_for_multiple_xic")(xic_arr);
+  for (size_t s = 0; s < n; ++s) {
+    const analysis::MaxPlotValue& v = values[s];
+    const size_t r = spectra.rows()[s];
+    if (!v.found)
+      append_point(points, result, rows, r, nb::int_(0), nb::int_(-1));
+    else if (v.count > 0)
+      append_point(points, result, rows, r, nb::float_(v.mean), nb::float_(v.base_x));
     else
-      a.reader.attr("_VdpFileReader__read_dad_spectrum_for_multiple_xic")(xic_arr, wl);
-    for (nb::handle info : xic_arr) {
-      Points p = points_of(info.attr("_XicInfo__spectrum_point"));
-      MaxPlotValue v = max_plot_value(p.x.data(), p.intensity.data(), p.x.size(), w.min, w.max,
-                                      tolerance, lowest);
-      append_max_plot_point(points, info.attr("_XicInfo__xic"), t, v);
-    }
+      append_point(points, result, rows, r, nb::int_(0), nb::float_(v.base_x));
   }
-  return nb::object(xic_arr[0].attr("_XicInfo__xic"));
+  return result;
 }
 
 nb::str analysis_text(DADAnalysis& a) {

@@ -14,11 +14,12 @@
 #include "../_glue/reader.hpp"
 #include "../_glue/sequence.hpp"
 #include "../_glue/xic_fill.hpp"
+#include "analysis_adapter.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
 #include "spectrum_selection.hpp"
-#include "vorn_core/analysis/absorbance.hpp"
 #include "vorn_core/analysis/absorbance_arrays.hpp"
+#include "vorn_core/analysis/selection.hpp"
 #include "vorn_core/errors.hpp"
 
 namespace nb = nanobind;
@@ -27,7 +28,6 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-using analysis::AbsorbanceSpectrum;
 using F64 = NumpyOut<double>;
 
 Py_ssize_t spectra_count(const DADAnalysis& a) {
@@ -42,88 +42,55 @@ nb::object wavelength_arr(const DADAnalysis& a) {
       .attr("_QualDescription__wavelength_arr");
 }
 
-// The spectra with a retention time, and how to read them.
-struct Source {
-  std::vector<SelectedSpectrum> spectra;
-  nb::object wl;  // the function's wavelength array, or None
-  bool has_wl = false;
-  std::vector<double> wavelengths;
-  std::shared_ptr<const MappedFile> file;  // null: read through the reader protocol
-  std::vector<int64_t> positions, numbers;
+// The spectra with a retention time as a kernel's source.
+struct Timed {
+  SpectrumRows rows;
+  RowSource spectra;
+  std::vector<int64_t> numbers;  // their indexes in the analysis, for errors
 
-  explicit Source(const DADAnalysis& a)
-      : spectra(timed_spectra(a.spectrum_index_list)), wl(wavelength_arr(a)) {
-    has_wl = !is_none_eq(wl);
-    if (has_wl)
-      for (nb::handle v : wl) wavelengths.push_back(number(v));
-    if (VdpFileReader* reader = exact<VdpFileReader>(a.reader)) {
-      file = reader->get().file();
-      for (const SelectedSpectrum& s : spectra) {
-        positions.push_back(SpectrumEntry(s.record).position_value());
-        numbers.push_back(s.index);
-      }
-    }
+  explicit Timed(const DADAnalysis& a)
+      : rows(a.spectrum_index_list, {}),
+        spectra(rows, analysis::timed_rows(rows.table), a.reader, ProtocolRead::kAbsorbance,
+                wavelength_arr(a)) {
+    for (size_t r : spectra.rows()) numbers.push_back(static_cast<int64_t>(r));
   }
-  analysis::AbsorbanceSource native() const {
-    return {file.get(), positions, numbers, has_wl ? &wavelengths : nullptr};
-  }
-  // Spectrum s read as the point-list methods read it.
-  AbsorbanceSpectrum read(const DADAnalysis& a, size_t s) const {
-    a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(spectra[s].record));
-    nb::object list = has_wl ? a.reader.attr("_VdpFileReader__read_dad_spectrum")(wl)
-                             : a.reader.attr("_VdpFileReader__read_spectrum")();
-    AbsorbanceSpectrum p;
-    if (const SpectrumPointList* l = exact<SpectrumPointList>(list)) {
-      for (size_t i = 0; i < l->size(); ++i) {
-        p.x.push_back(l->x[i]);
-        p.intensity.push_back(l->intensity[i]);
-      }
-      return p;
-    }
-    for (nb::handle point : list) {
-      p.x.push_back(number(point.attr("x")));
-      p.intensity.push_back(number(point.attr("intensity")));
-    }
-    return p;
-  }
+  size_t size() const { return spectra.rows().size(); }
+  double rt(size_t s) const { return rows.table.rt[spectra.rows()[s]]; }
 };
 
+// Runs a kernel over the source: without the GIL on the package's own file.
+template <typename Kernel>
+void run(const Timed& t, Kernel&& kernel) {
+  if (t.spectra.native()) {
+    nb::gil_scoped_release release;
+    kernel(t.spectra.source());
+  } else {
+    kernel(t.spectra.source());
+  }
+}
+
 nb::tuple chromatogram_arrays(DADAnalysis& a, nb::handle window) {
-  Source src(a);
-  const size_t n = src.spectra.size();
+  Timed t(a);
+  const size_t n = t.size();
   F64 rt({n}), mean({n});
-  for (size_t s = 0; s < n; ++s) rt.data()[s] = src.spectra[s].rt;
+  for (size_t s = 0; s < n; ++s) rt.data()[s] = t.rt(s);
   const ValueRange w = bounds_of(window, "wavelength_range");
   const double lowest = -float_info_max();
-  if (src.file) {
-    analysis::AbsorbanceSource native = src.native();
-    double* out = mean.data();
-    nb::gil_scoped_release release;
-    analysis::window_means(native, w.min, w.max, lowest, out, nullptr);
-  } else {
-    for (size_t s = 0; s < n; ++s) {
-      AbsorbanceSpectrum p = src.read(a, s);
-      mean.data()[s] =
-          analysis::window_mean(p.x.data(), p.intensity.data(), p.x.size(), w.min, w.max, lowest)
-              .intensity;
-    }
-  }
+  double* out = mean.data();
+  run(t, [&](const analysis::SpectrumSource& src) {
+    analysis::window_means(src, w.min, w.max, lowest, out, nullptr);
+  });
   return nb::make_tuple(rt.array(), mean.array());
 }
 
 nb::tuple absorbance_matrix(DADAnalysis& a, nb::handle wavelength_range) {
-  Source src(a);
-  const size_t n = src.spectra.size();
-  std::vector<AbsorbanceSpectrum> read;  // through the reader protocol
-  if (!src.file)
-    for (size_t s = 0; s < n; ++s) read.push_back(src.read(a, s));
+  Timed t(a);
+  const size_t n = t.size();
   std::vector<double> axis;
-  if (src.has_wl)
-    axis = src.wavelengths;
-  else if (src.file)
-    axis = analysis::first_wavelengths(src.native());
-  else if (n)
-    axis = read[0].x;
+  if (const std::vector<double>* wl = t.spectra.wavelengths())
+    axis = *wl;
+  else
+    run(t, [&](const analysis::SpectrumSource& src) { axis = analysis::first_wavelengths(src); });
   std::vector<size_t> columns;
   const bool limited = !wavelength_range.is_none();
   const ValueRange w = limited ? bounds_of(wavelength_range, "wavelength_range") : ValueRange{};
@@ -137,23 +104,12 @@ nb::tuple absorbance_matrix(DADAnalysis& a, nb::handle wavelength_range) {
   const size_t m = columns.size();
   F64 rt({n}), wavelengths({m});
   NumpyOut<double, 2> matrix({n, m});
-  for (size_t s = 0; s < n; ++s) rt.data()[s] = src.spectra[s].rt;
+  for (size_t s = 0; s < n; ++s) rt.data()[s] = t.rt(s);
   for (size_t i = 0; i < m; ++i) wavelengths.data()[i] = axis[first + i];
-  if (src.file) {
-    analysis::AbsorbanceSource native = src.native();
-    double* out = matrix.data();
-    nb::gil_scoped_release release;
-    analysis::absorbance_rows(native, axis, first, m, out);
-  } else {
-    for (size_t s = 0; s < n; ++s) {
-      if (read[s].x != axis)
-        throw nb::value_error(("spectrum " + std::to_string(src.spectra[s].index) +
-                               " has wavelengths of its own: no common wavelength axis")
-                                  .c_str());
-      std::copy_n(read[s].intensity.begin() + static_cast<ptrdiff_t>(first), m,
-                  matrix.data() + s * m);
-    }
-  }
+  double* out = matrix.data();
+  run(t, [&](const analysis::SpectrumSource& src) {
+    analysis::absorbance_rows(src, t.numbers, axis, first, m, out);
+  });
   return nb::make_tuple(rt.array(), wavelengths.array(), matrix.array());
 }
 

@@ -7,11 +7,12 @@
 #include "../_glue/python.hpp"
 #include "../_glue/reader.hpp"
 #include "../_glue/records.hpp"
+#include "analysis_adapter.hpp"
 #include "analysis_read.hpp"
 #include "chromatogram.hpp"
-#include "condition_groups.hpp"
 #include "qual.hpp"
 #include "record_access.hpp"
+#include "vorn_core/analysis/selection.hpp"
 #include "xic.hpp"
 
 namespace nb = nanobind;
@@ -110,20 +111,26 @@ nb::object get_spectrum(QualAnalysis& a, nb::handle index) {
 // TIC and BPC: spectra with a retention time, the condition and (when given)
 // the retention-time range, in spectrum order; no spectrum data is read.
 nb::list summary_chromatogram(QualAnalysis& a, nb::handle condition, nb::handle rt_range,
-                              size_t intensity_field) {
-  nb::list out;
-  PointMaker points;
-  ConditionGroups groups(false);
-  GroupAnswers matches;
+                              int intensity_field) {
+  SpectrumRows rows(a.spectrum_index_list, {.conditions = true});
+  const ValueRange* native_range = exact<ValueRange>(rt_range);
   const bool limited = !is_none_eq(rt_range);
-  auto same = [&](nb::handle c) { return eq(c, condition); };
-  for (nb::handle item : a.spectrum_index_list) {
-    SpectrumEntry e(item);
-    nb::object rt = e.get(R::kRetentionTime);
-    if (is_none_eq(rt)) continue;
-    if (!matches.get(groups, e.get(R::kAcquisitionCondition), same)) continue;
-    if (limited && !range_contains(rt_range, rt)) continue;
-    points.append(out, e.get(R::kIndex), rt, e.get(intensity_field), e.get(R::kBasePeakMz));
+  // The spectrum's condition on the left, so its equality decides.
+  std::vector<size_t> chosen = analysis::select_rows(
+      rows.table, [&](uint32_t id) { return eq(rows.condition(id), condition); },
+      [&](size_t r) {
+        if (!limited) return true;
+        if (native_range && rows.exact_time(r)) return native_range->contains(rows.table.rt[r]);
+        return range_contains(rt_range, rows.entry(r).get(kRetentionTime));
+      });
+  nb::list out = nb::steal<nb::list>(PyList_New(static_cast<Py_ssize_t>(chosen.size())));
+  if (!out.is_valid()) throw nb::python_error();
+  PointMaker points;
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    SpectrumEntry e = rows.entry(chosen[i]);
+    nb::object p = points.make(e.get(kIndex), e.get(kRetentionTime), e.get(intensity_field),
+                               e.get(kBasePeakMz));
+    PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), p.release().ptr());
   }
   return out;
 }

@@ -18,7 +18,6 @@
 #include "record_access.hpp"
 #include "spectrum_selection.hpp"
 #include "vorn_core/analysis/xic.hpp"
-#include "xic.hpp"
 
 namespace nb = nanobind;
 using namespace nb::literals;
@@ -37,12 +36,12 @@ Py_ssize_t spectra_count(const QualAnalysis& a) {
 
 nb::tuple summary_arrays(QualAnalysis& a, nb::handle ms_level, nb::handle polarity,
                          nb::handle scan_filter, int field) {
-  SpectrumFilter filter(ms_level, polarity, scan_filter, nb::none());
-  std::vector<SelectedSpectrum> chosen = select_spectra(a.spectrum_index_list, filter);
+  Selection chosen(a.spectrum_index_list,
+                   SpectrumFilter(ms_level, polarity, scan_filter, nb::none()));
   F64 rt({chosen.size()}), values({chosen.size()});
   for (size_t s = 0; s < chosen.size(); ++s) {
-    rt.data()[s] = chosen[s].rt;
-    values.data()[s] = description_number(SpectrumEntry(chosen[s].record), field);
+    rt.data()[s] = chosen.rt(s);
+    values.data()[s] = description_number(chosen.entry(s), field);
   }
   return nb::make_tuple(rt.array(), values.array());
 }
@@ -70,29 +69,20 @@ analysis::XicWindows windows_of(nb::handle mz_ranges) {
 nb::tuple xic_arrays(QualAnalysis& a, nb::handle mz_ranges, nb::handle ms_level,
                      nb::handle polarity, nb::handle scan_filter, nb::handle rt_range) {
   const analysis::XicWindows windows = windows_of(mz_ranges);
-  SpectrumFilter filter(ms_level, polarity, scan_filter, rt_range);
-  std::vector<SelectedSpectrum> chosen = select_spectra(a.spectrum_index_list, filter);
+  Selection chosen(a.spectrum_index_list,
+                   SpectrumFilter(ms_level, polarity, scan_filter, rt_range));
   const size_t n = chosen.size(), k = windows.size();
   F64 rt({n});
   NumpyOut<double, 2> intensity({k, n});
-  for (size_t s = 0; s < n; ++s) rt.data()[s] = chosen[s].rt;
+  for (size_t s = 0; s < n; ++s) rt.data()[s] = chosen.rt(s);
+  RowSource spectra(chosen.rows, chosen.chosen, a.reader, ProtocolRead::kSpectrum);
   const double lowest = -float_info_max();
-  if (VdpFileReader* reader = exact<VdpFileReader>(a.reader)) {
-    std::vector<int64_t> positions(n);
-    for (size_t s = 0; s < n; ++s) positions[s] = SpectrumEntry(chosen[s].record).position_value();
-    std::shared_ptr<const MappedFile> file = reader->get().file();
-    double* out = intensity.data();
+  double* out = intensity.data();
+  if (spectra.native()) {
     nb::gil_scoped_release release;
-    analysis::xic_matrix(*file, positions, windows, lowest, out, nullptr);
-  } else if (k > 0) {
-    // Through the reader protocol: a reader given from Python.
-    for (size_t s = 0; s < n; ++s) {
-      a.reader.attr("_VdpFileReader__set_buffer")(spectrum_position(chosen[s].record));
-      nb::object points = a.reader.attr("_VdpFileReader__read_spectrum")();
-      for (size_t j = 0; j < k; ++j)
-        intensity.data()[j * n + s] =
-            sum_points(points, windows.lo()[j], windows.hi()[j], lowest).sum;
-    }
+    analysis::xic_matrix(spectra.source(), windows, lowest, out, nullptr);
+  } else {
+    analysis::xic_matrix(spectra.source(), windows, lowest, out, nullptr);
   }
   return nb::make_tuple(rt.array(), intensity.array());
 }

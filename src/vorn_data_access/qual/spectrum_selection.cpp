@@ -3,11 +3,11 @@
 #include <cmath>
 #include <limits>
 #include <string_view>
-#include <unordered_map>
 
 #include "../_glue/python.hpp"
 #include "../_glue/xic_fill.hpp"
 #include "qual.hpp"
+#include "vorn_core/analysis/selection.hpp"
 
 namespace vorn::py {
 namespace {
@@ -21,43 +21,22 @@ double number_or_nan(nb::handle h) {
   return is_none_eq(h) ? kNaN : number(h);
 }
 
-// Whether each acquisition condition object passes the MS level and
-// polarity tests, asked once per object: spectra of a file share a few.
-class ConditionTest {
- public:
-  explicit ConditionTest(const SpectrumFilter& f)
-      : f_(f), trivial_(f.ms_level.is_none() && f.polarity.is_none()) {}
-
-  bool passes(nb::handle condition) {
-    if (trivial_) return true;
-    // The package's own conditions are read directly: a DDA run has one per
-    // MS2 spectrum, too many to remember.
-    if (const AcquisitionCondition* native = exact<AcquisitionCondition>(condition))
-      return fields_pass(native->f[AcquisitionCondition::kMsLevel],
-                         native->f[AcquisitionCondition::kPolarity]);
-    auto it = seen_.find(condition.ptr());
-    if (it != seen_.end()) return it->second;
-    bool ok = !is_none_eq(condition) &&
-              fields_pass(f_.ms_level.is_none() ? nb::none() : condition.attr("ms_level"),
-                          f_.polarity.is_none() ? nb::none() : condition.attr("polarity"));
-    held_.push_back(nb::borrow(condition));  // keeps the address from being reused
-    seen_.emplace(condition.ptr(), ok);
-    return ok;
+// Whether a condition object has the filter's MS level and polarity.
+bool condition_passes(const SpectrumFilter& f, nb::handle condition) {
+  auto same = [](nb::handle a, nb::handle b) { return a.ptr() == b.ptr() || eq(a, b); };
+  nb::object level, polarity;
+  if (const AcquisitionCondition* native = exact<AcquisitionCondition>(condition)) {
+    level = native->f[AcquisitionCondition::kMsLevel];
+    polarity = native->f[AcquisitionCondition::kPolarity];
+  } else {
+    if (is_none_eq(condition)) return false;
+    if (!f.ms_level.is_none()) level = condition.attr("ms_level");
+    if (!f.polarity.is_none()) polarity = condition.attr("polarity");
   }
-
- private:
-  static bool same(nb::handle a, nb::handle b) { return a.ptr() == b.ptr() || eq(a, b); }
-  bool fields_pass(nb::handle level, nb::handle polarity) const {
-    if (!f_.ms_level.is_none() && !same(level, f_.ms_level)) return false;
-    if (!f_.polarity.is_none() && !same(polarity, f_.polarity)) return false;
-    return true;
-  }
-
-  const SpectrumFilter& f_;
-  bool trivial_;
-  std::unordered_map<PyObject*, bool> seen_;
-  std::vector<nb::object> held_;
-};
+  if (!f.ms_level.is_none() && !same(level, f.ms_level)) return false;
+  if (!f.polarity.is_none() && !same(polarity, f.polarity)) return false;
+  return true;
+}
 
 bool starts_with(std::string_view text, const std::string& prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -147,32 +126,19 @@ std::optional<std::string> scan_filter_of(const SpectrumEntry& e) {
   return nb::cast<std::string>(value);
 }
 
-std::vector<SelectedSpectrum> select_spectra(nb::handle list, const SpectrumFilter& filter) {
-  std::vector<SelectedSpectrum> out;
-  ConditionTest conditions(filter);
-  int64_t i = -1;
-  for (nb::handle item : list) {
-    ++i;
-    SpectrumEntry e(item);
-    double rt;
-    if (!e.retention_time(rt)) {
-      nb::object value = e.get(R::kRetentionTime);
-      if (is_none_eq(value)) continue;
-      rt = number(value);
-    }
-    if (filter.rt_limited && !(filter.rt_lo <= rt && rt <= filter.rt_hi)) continue;
-    if (!conditions.passes(e.get(R::kAcquisitionCondition))) continue;
-    if (filter.scan_filter) {
-      std::optional<std::string> stored = scan_filter_of(e);
-      if (!stored || !starts_with(*stored, *filter.scan_filter)) continue;
-    }
-    out.push_back({i, rt, item});
-  }
-  return out;
-}
-
-std::vector<SelectedSpectrum> timed_spectra(nb::handle list) {
-  return select_spectra(list, SpectrumFilter(nb::none(), nb::none(), nb::none(), nb::none()));
+Selection::Selection(nb::handle list, const SpectrumFilter& filter)
+    : rows(list, {.conditions = !filter.ms_level.is_none() || !filter.polarity.is_none(),
+                  .strict_times = true}) {
+  std::function<bool(uint32_t)> accepts;
+  if (!rows.table.condition.empty())
+    accepts = [&](uint32_t id) { return condition_passes(filter, rows.condition(id)); };
+  chosen = analysis::select_rows(rows.table, accepts, [&](size_t r) {
+    const double rt = rows.table.rt[r];
+    if (filter.rt_limited && !(filter.rt_lo <= rt && rt <= filter.rt_hi)) return false;
+    if (!filter.scan_filter) return true;
+    std::optional<std::string> stored = scan_filter_of(rows.entry(r));
+    return stored && starts_with(*stored, *filter.scan_filter);
+  });
 }
 
 }  // namespace vorn::py

@@ -1,8 +1,8 @@
 // Choosing the spectra of an analysis for the array results: by MS level and
 // polarity (of each spectrum's acquisition condition), by the start of the
 // stored scan filter (property "ScanFilter") and by retention time. Spectra
-// without a retention time are never chosen. Reads the package's own records
-// natively and any other record through its mangled names.
+// without a retention time are never chosen. The answers are the binding's,
+// the choosing the core's.
 #pragma once
 
 #include <nanobind/nanobind.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../_glue/value_types.hpp"
+#include "analysis_adapter.hpp"
 #include "record_access.hpp"
 
 namespace vorn::py {
@@ -34,17 +35,16 @@ struct SpectrumFilter {
                  nb::handle rt_range);
 };
 
-struct SelectedSpectrum {
-  int64_t index;  // position in the analysis
-  double rt;
-  nb::handle record;  // its SpectrumIndex (held by the analysis's list)
+// The spectra of an analysis that pass a filter: rows of its table, in order.
+struct Selection {
+  SpectrumRows rows;
+  std::vector<size_t> chosen;
+
+  Selection(nb::handle spectrum_index_list, const SpectrumFilter& filter);
+  size_t size() const { return chosen.size(); }
+  double rt(size_t s) const { return rows.table.rt[chosen[s]]; }
+  SpectrumEntry entry(size_t s) const { return rows.entry(chosen[s]); }
 };
-
-std::vector<SelectedSpectrum> select_spectra(nb::handle spectrum_index_list,
-                                             const SpectrumFilter& filter);
-
-// Spectra with a retention time, all of them.
-std::vector<SelectedSpectrum> timed_spectra(nb::handle spectrum_index_list);
 
 // A numeric field of a spectrum's description as a double: NaN when it is
 // None. Read from the decoded table unless the field was assigned.

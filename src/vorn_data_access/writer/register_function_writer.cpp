@@ -6,6 +6,7 @@
 
 #include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
+#include "vorn_core/analysis/peak_summary.hpp"
 #include "writer.hpp"
 #include "writer_convert.hpp"
 
@@ -33,26 +34,6 @@ ArrayView float_view(nb::handle h, const char* what) {
     arr = nb::module_::import_("numpy").attr("ascontiguousarray")(h, "dtype"_a = "float64");
   }
   throw nb::value_error((std::string(what) + " must be a one-dimensional array of numbers").c_str());
-}
-
-// The values an omitted total ion current and base peak get: the sum of the
-// intensities in point order, and the first of the most intense points.
-struct Summary {
-  double tic = 0;
-  std::optional<double> base_x, base_intensity;
-};
-
-Summary summarize(FloatSpan x, FloatSpan intensity, const std::vector<double>* wavelengths) {
-  Summary s;
-  for (size_t i = 0; i < intensity.size; ++i) {
-    double v = intensity[i];
-    s.tic += v;
-    if (!s.base_intensity || v > *s.base_intensity) {
-      s.base_intensity = v;
-      s.base_x = x.data ? x[i] : (wavelengths ? (*wavelengths)[i] : static_cast<double>(i));
-    }
-  }
-  return s;
 }
 
 std::optional<std::vector<int64_t>> int_list(nb::handle h, const char* field) {
@@ -130,12 +111,9 @@ void register_function_writer(nb::module_& m) {
             const bool auto_tic = current_total_ion.is(auto_value),
                        auto_mz = base_peak_mz.is(auto_value),
                        auto_int = base_peak_intensity.is(auto_value);
-            if (auto_tic || auto_mz || auto_int) {
-              Summary s = summarize(in.x, in.intensity, f.wavelengths ? &*f.wavelengths : nullptr);
-              if (auto_tic) d.current_total_ion = s.tic;
-              if (auto_mz) d.base_peak_mz = s.base_x;
-              if (auto_int) d.base_peak_intensity = s.base_intensity;
-            }
+            analysis::fill_peak_summary(d, in.x, in.intensity,
+                                        f.wavelengths ? &*f.wavelengths : nullptr,
+                                        {auto_tic, auto_mz, auto_int});
             if (!auto_tic) d.current_total_ion = opt_double(current_total_ion, "current_total_ion");
             if (!auto_mz) d.base_peak_mz = opt_double(base_peak_mz, "base_peak_mz");
             if (!auto_int)

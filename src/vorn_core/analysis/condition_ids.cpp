@@ -1,10 +1,10 @@
-#include "condition_key.hpp"
+#include "condition_ids.hpp"
 
 #include <cmath>
 #include <functional>
 #include <tuple>
 
-namespace vorn {
+namespace vorn::analysis {
 namespace {
 
 // Python equality of two optional numbers: None equals only None; NaN equals
@@ -15,7 +15,9 @@ bool same(const std::optional<T>& a, const std::optional<T>& b) {
   return !a || *a == *b;
 }
 
-void mix(size_t& h, size_t v) { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); }
+void mix(size_t& h, size_t v) {
+  h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+}
 
 void mix_double(size_t& h, const std::optional<double>& v) {
   if (!v) return mix(h, 1);
@@ -29,7 +31,9 @@ void mix_range(size_t& h, const std::optional<Range>& r) {
   mix_double(h, r->max);
 }
 
-int64_t level_of(const CoreCondition& c) { return c.ms_level ? *c.ms_level : 1; }
+int64_t level_of(const CoreCondition& c) {
+  return c.ms_level ? *c.ms_level : 1;
+}
 
 bool same_vendor(const std::optional<VendorCondition>& a, const std::optional<VendorCondition>& b) {
   if (a.has_value() != b.has_value()) return false;
@@ -97,10 +101,32 @@ bool condition_sorts_before(const AcquisitionConditionRecord& a,
                             const AcquisitionConditionRecord& b) {
   auto key = [](const AcquisitionConditionRecord& c) {
     const auto& ce = c.core.collision_energy;
-    return std::make_tuple(level_of(c.core), c.core.polarity ? static_cast<int>(*c.core.polarity) : 99,
-                           ce.has_value(), ce && std::isnan(*ce), ce && !std::isnan(*ce) ? *ce : 0.0);
+    return std::make_tuple(
+        level_of(c.core), c.core.polarity ? static_cast<int>(*c.core.polarity) : 99, ce.has_value(),
+        ce && std::isnan(*ce), ce && !std::isnan(*ce) ? *ce : 0.0);
   };
   return key(a) < key(b);
 }
 
-}  // namespace vorn
+uint32_t ConditionIds::of_object(uintptr_t address, bool& added) {
+  auto [it, inserted] = by_object_.emplace(address, count_);
+  added = inserted;
+  if (inserted) ++count_;
+  return it->second;
+}
+
+uint32_t ConditionIds::find_record(const AcquisitionConditionRecord& c) const {
+  auto [lo, hi] = by_hash_.equal_range(condition_hash(c));
+  for (auto it = lo; it != hi; ++it)
+    if (same_condition(records_[it->second], c)) return it->second;
+  return kNone;
+}
+
+uint32_t ConditionIds::add_record(AcquisitionConditionRecord c) {
+  const uint32_t id = count_++;
+  by_hash_.emplace(condition_hash(c), id);
+  records_.push_back(std::move(c));
+  return id;
+}
+
+}  // namespace vorn::analysis

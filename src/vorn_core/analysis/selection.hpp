@@ -1,0 +1,30 @@
+// Choosing spectra of an analysis from its table: the spectra a chromatogram
+// gets a point for, and the spectrum nearest a retention time.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+#include "spectrum_table.hpp"
+
+namespace vorn::analysis {
+
+// Rows with a retention time whose condition `accepts` and, when `in_range`
+// is given, whose time it accepts, in row order. The tests run in that
+// order and stop at the first that fails, so `in_range` is asked only of
+// rows that passed the others.
+std::vector<size_t> select_rows(const SpectrumTable& table,
+                                const std::function<bool(uint32_t condition)>& accepts,
+                                const std::function<bool(size_t row)>& in_range);
+
+// Rows with a retention time, in order.
+std::vector<size_t> timed_rows(const SpectrumTable& table);
+
+// The row whose retention time is nearest `target`: distances are compared
+// strictly with the best so far, which starts at `start` (the largest finite
+// double), so ties go to the lowest row, and NaN or infinite times are never
+// nearest. -1 when no row qualifies.
+ptrdiff_t nearest_row(const SpectrumTable& table, double target, double start);
+
+}  // namespace vorn::analysis
