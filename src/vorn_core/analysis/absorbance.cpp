@@ -15,7 +15,7 @@ void decode_absorbance(std::span<const uint8_t> file, int64_t position,
   FloatArray x, intensity;
   block.decode(x, intensity);
   const size_t n = intensity.size();
-  if (!block.has_x()) {
+  if (!block.has_x() && n > 0) {
     if (!wavelengths)
       throw FormatError("spectrum stores no x values and its function has no wavelengths", at);
     if (wavelengths->size() != n)

@@ -109,10 +109,17 @@ bool condition_sorts_before(const AcquisitionConditionRecord& a,
 }
 
 uint32_t ConditionIds::of_object(uintptr_t address, bool& added) {
-  auto [it, inserted] = by_object_.emplace(address, count_);
-  added = inserted;
-  if (inserted) ++count_;
-  return it->second;
+  added = false;
+  // Neighbouring spectra mostly share their condition object.
+  if (address == last_address_ && count_ > 0) return last_id_;
+  auto it = by_object_.find(address);
+  if (it == by_object_.end()) {
+    it = by_object_.emplace(address, count_++).first;
+    added = true;
+  }
+  last_address_ = address;
+  last_id_ = it->second;
+  return last_id_;
 }
 
 uint32_t ConditionIds::find_record(const AcquisitionConditionRecord& c) const {

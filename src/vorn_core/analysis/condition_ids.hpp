@@ -6,7 +6,8 @@
 // binding layer holds are objects of the interpreter, known by identity: the
 // caller passes each object's address and keeps the object alive while the
 // numbers are in use; the questions asked about an object (is it one of the
-// requested conditions?) are answered by the caller once per number.
+// requested conditions?) are answered by the caller once per number. An
+// instance numbers either records or objects, never both.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +51,8 @@ class ConditionIds {
  private:
   uint32_t count_ = 0;
   std::unordered_map<uintptr_t, uint32_t> by_object_;
+  uintptr_t last_address_ = 0;
+  uint32_t last_id_ = 0;
   std::unordered_multimap<size_t, uint32_t> by_hash_;
   std::vector<AcquisitionConditionRecord> records_;
 };

@@ -91,7 +91,7 @@ void for_blocks_in_order(size_t count, size_t block, MakeState&& make_state, Wor
   std::exception_ptr error;
   for (size_t b = 0; b < blocks; ++b) {
     {
-      Waiting waiting;
+      [[maybe_unused]] Waiting waiting;
       std::unique_lock lock(mutex);
       ready.wait(lock, [&] { return done[b] != 0; });
     }
@@ -109,7 +109,7 @@ void for_blocks_in_order(size_t count, size_t block, MakeState&& make_state, Wor
     }
   }
   {
-    Waiting waiting;
+    [[maybe_unused]] Waiting waiting;
     for (auto& t : pool) t.join();
   }
   if (error) std::rethrow_exception(error);

@@ -105,7 +105,12 @@ void sum_decoded(const SpectrumBlock& block, const double* lo, const double* hi,
 void sum_windows(const SpectrumBlock& block, const XicWindows& windows, const uint32_t* which,
                  size_t count, double lowest, WindowSum* out, XicScratch& s) {
   if (count == 0) return;
-  if (!block.has_x()) throw FormatError("spectrum stores no x values", block.position());
+  if (!block.has_x()) {
+    // An empty spectrum may be stored without x values; no window holds a point of it.
+    if (block.points() != 0) throw FormatError("spectrum stores no x values", block.position());
+    std::fill_n(out, count, WindowSum{});
+    return;
+  }
   const double *lo = windows.lo(), *hi = windows.hi();
   // All the windows in their sorted order: what is known of them up front.
   const bool all = which == windows.by_lo().data() && count == windows.size();
