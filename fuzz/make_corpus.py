@@ -1,6 +1,7 @@
 """Seeds for the fuzz targets, written to fuzz/out/corpus/<target>/: small
 container files made by the writer and by zelc, their spectrum data blocks,
-small mzML and mzXML files, and binary arrays taken from them.
+small mzML and mzXML files, binary arrays taken from them, and byte streams
+for the XIC planner.
 
     python fuzz/make_corpus.py [SAMPLE_FOLDER]
 """
@@ -57,12 +58,38 @@ def containers(folder):
     return made
 
 
+def xic_planner_seeds():
+    """Inputs of fuzz_xic_planner (a byte stream read field by field, see
+    there): random streams of a few lengths, and some whose bounds are all
+    NaN or infinite (bytes 253 to 255)."""
+    rng = np.random.default_rng(3)
+    seeds = {
+        f"random_{n}_{k}": rng.integers(0, 256, n, dtype=np.uint8).tobytes()
+        for n in (16, 64, 256, 1024)
+        for k in range(3)
+    }
+    for k, special in enumerate((253, 254, 255)):
+        data = rng.integers(0, 256, 512, dtype=np.uint8)
+        data[rng.random(512) < 0.2] = special
+        seeds[f"bounds_{k}"] = data.tobytes()
+    return seeds
+
+
 def main():
     samples = (
         pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE.parent / "tests" / "data" / "mzml"
     )
-    for target in ("container", "spectrum_block", "zelc_xml", "zelc_arrays", "zelc_convert"):
+    for target in (
+        "container",
+        "spectrum_block",
+        "zelc_xml",
+        "zelc_arrays",
+        "zelc_convert",
+        "xic_planner",
+    ):
         (OUT / target).mkdir(parents=True, exist_ok=True)
+    for name, data in xic_planner_seeds().items():
+        (OUT / "xic_planner" / name).write_bytes(data)
     tmp = pathlib.Path(tempfile.mkdtemp())
     files = containers(tmp)
     zelc = pathlib.Path(sysconfig.get_path("scripts")) / "zelc"

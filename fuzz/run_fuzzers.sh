@@ -11,7 +11,7 @@ EXTRA=""
 [ "${KEEP_GOING:-0}" = 1 ] && EXTRA="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1"
 # SEED=N: the same mutations every run, so that a short run in CI is repeatable.
 [ -n "${SEED:-}" ] && EXTRA="$EXTRA -seed=$SEED"
-TARGETS="container spectrum_block zelc_xml zelc_arrays zelc_convert"
+TARGETS="container spectrum_block zelc_xml zelc_arrays zelc_convert xic_planner"
 mkdir -p out/logs out/crashes
 run() {
   t="$1"
@@ -24,7 +24,7 @@ run() {
 status=0
 report() { echo "fuzz_$1 found a crash: see fuzz/out/logs/$1.log and fuzz/out/crashes/$1/"; status=1; }
 if [ "$PARALLEL" -gt 1 ]; then
-  for pair in "container spectrum_block" "zelc_xml zelc_arrays" "zelc_convert"; do
+  for pair in "container spectrum_block" "zelc_xml zelc_arrays" "zelc_convert xic_planner"; do
     set -- $pair
     run "$1" & first=$!
     [ $# -lt 2 ] || { run "$2" & second=$!; }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Memory and undefined-behaviour checks, run after the plain test suite:
 #  1. the package built with AddressSanitizer and UndefinedBehaviorSanitizer
-#     (gcc) into its own virtual environment, and the whole test suite run on it;
+#     (gcc) into its own virtual environment, and the whole test suite run on
+#     it; the C++ unit tests of the core built and run the same way;
 #  2. the fuzz targets built with clang's libFuzzer, every kept crasher in
 #     fuzz/regressions replayed, and every target fuzzed for FUZZ_SECONDS
 #     (default 60; 0 skips fuzzing).
@@ -9,7 +10,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-./scripts/apt_install.sh clang libclang-rt-dev
+./scripts/apt_install.sh clang libclang-rt-dev doctest-dev
 
 echo "== test suite on a sanitized build"
 work="$(./scripts/work_dir.sh)"
@@ -24,6 +25,13 @@ LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(readlink -f "$(gcc -print-file-
   ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   "$work/sanitize-env/bin/python" -m pytest -q -p no:cacheprovider tests
+
+echo "== C++ unit tests of the core on a sanitized build"
+cmake -S tests/cpp -B "$work/cpp-tests-sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVORN_SANITIZE=ON >/dev/null
+cmake --build "$work/cpp-tests-sanitized" -j2 >/dev/null
+ASAN_OPTIONS="abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir "$work/cpp-tests-sanitized" --output-on-failure
 
 echo "== fuzz targets"
 cmake -S fuzz -B fuzz/out/build -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,0 +1,47 @@
+// Choosing spectra from the table: chromatogram points and the nearest
+// spectrum.
+#include <doctest/doctest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "vorn_core/analysis/selection.hpp"
+
+using namespace vorn::analysis;
+
+namespace {
+constexpr double kMax = std::numeric_limits<double>::max();
+
+SpectrumTable table(std::vector<double> rt, std::vector<uint8_t> timed,
+                    std::vector<uint32_t> condition = {}) {
+  SpectrumTable t;
+  t.rt = std::move(rt);
+  t.timed = std::move(timed);
+  t.condition = condition.empty() ? std::vector<uint32_t>(t.rt.size(), 0) : std::move(condition);
+  return t;
+}
+}  // namespace
+
+TEST_CASE("nearest: ties to the lower row, untimed and NaN rows never") {
+  const SpectrumTable t = table({0.5, 1.0, 1.5, NAN, 1.0, 9.0}, {1, 1, 1, 1, 1, 0});
+  CHECK(nearest_row(t, 0.74, kMax) == 0);
+  CHECK(nearest_row(t, 1.25, kMax) == 1);
+  CHECK(nearest_row(t, 1.0, kMax) == 1);
+  CHECK(nearest_row(t, 100.0, kMax) == 2);  // row 5 has no time
+  CHECK(nearest_row(table({INFINITY}, {1}), 1.0, kMax) == -1);
+  CHECK(nearest_row(table({}, {}), 1.0, kMax) == -1);
+}
+
+TEST_CASE("select: timed rows of an accepted condition in range, in order") {
+  const SpectrumTable t = table({1, 2, 3, 4, 5}, {1, 0, 1, 1, 1}, {0, 0, 1, 0, 0});
+  std::vector<size_t> asked;
+  const auto rows = select_rows(
+      t, [](uint32_t c) { return c == 0; },
+      [&](size_t r) {
+        asked.push_back(r);
+        return t.rt[r] < 5;
+      });
+  CHECK(rows == std::vector<size_t>{0, 3});
+  CHECK(asked == std::vector<size_t>{0, 3, 4});  // only rows that passed the other tests
+  CHECK(timed_rows(t) == std::vector<size_t>{0, 2, 3, 4});
+}
