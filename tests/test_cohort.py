@@ -183,7 +183,7 @@ class KillOnce(distributed.WorkerPlugin):
         self.worker = worker
 
     def transition(self, key, start, finish, **kwargs):
-        if finish == "executing" and "xic_task" in str(key) and not os.path.exists(self.marker):
+        if finish == "executing" and not os.path.exists(self.marker):
             with open(self.marker, "w"):
                 pass
             os._exit(1)

@@ -489,17 +489,22 @@ def test_xml_error_line_counts_the_lines_of_base64_text(tmp_path):
     refused(r, f"XML error at line {text[: text.index('</run>')].count(chr(10)) + 1}:")
 
 
-def test_many_spectra_across_read_pieces(tmp_path):
-    """A file read in several pieces: texts cut at piece boundaries are joined."""
+@pytest.mark.parametrize("gzipped", [False, True], ids=["mapped", "gzip stream"])
+def test_many_spectra_across_read_pieces(tmp_path, gzipped):
+    """A file of several read pieces: a plain file is read mapped, a gzip
+    stream piece by piece, where texts cut at piece boundaries are joined."""
     rng = np.random.default_rng(11)
     values = [np.sort(rng.uniform(100, 2000, int(n))) for n in rng.integers(1, 900, 400)]
     spectra = [
         spectrum(f"s{i}", [array(MZ, encode(v)), array(INTENSITY, encode(v * 2))])
         for i, v in enumerate(values)
     ]
-    r, dest = convert(tmp_path, mzml(spectra=spectra))
+    text = mzml(spectra=spectra).encode()
+    assert len(text) > 3 << 20
+    if gzipped:
+        text = gzip.compress(text, 1)
+    r, dest = convert(tmp_path, text, name="in.mzML.gz" if gzipped else "in.mzML")
     assert "Spectra: 400" in converted_ok(r)
-    assert (tmp_path / "in.mzML").stat().st_size > 3 << 20
     with access.VornFile(str(dest)) as f:
         a = f.get_measurement(0).get_qual_analysis(0)
         for i, v in enumerate(values):

@@ -76,6 +76,24 @@ def test_reader_going_away_leaves_no_temporary_file(tmp_path, big_source):
     assert leftovers(tmp_path) == [] and not dest.exists()
 
 
+def test_source_cut_short_while_read(tmp_path, big_source):
+    """The source is read mapped into memory: cut short under zelc's feet, it
+    fails the conversion with a message, and nothing is left behind."""
+    source = tmp_path / "moving.mzML"
+    shutil.copy(big_source, source)
+    dest = tmp_path / "out.vdp"
+    p = start_and_pause(source, dest)
+    with p:
+        os.truncate(source, 1 << 20)
+        p.send_signal(signal.SIGCONT)
+        assert p.wait(timeout=30) == 1
+        assert (
+            p.stderr.read()
+            == f"zelc: {source}: the file was cut short while it was read\n".encode()
+        )
+    assert leftovers(tmp_path) == [] and not dest.exists()
+
+
 def small_files():
     import resource
 

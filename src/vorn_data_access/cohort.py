@@ -235,24 +235,115 @@ def convert(
             for k, (s, d) in enumerate(planned)
             if k not in rows
         }
-        for k, future in futures.items():
-            rows[k] = future.result()
+        for k, row in zip(futures, c.gather(list(futures.values())), strict=True):
+            rows[k] = row
     return pd.DataFrame([rows[k] for k in range(len(planned))], columns=CONVERT_COLUMNS)
 
 
 # --- extraction ---------------------------------------------------------------
+#
+# A task reads one file and returns it compactly: blocks of targets that share
+# their retention times, as (target indexes, times, values with one row per
+# target), or an error. Rows are built on the client: a list of small dicts
+# with an array each costs the scheduler ten times more to move than the same
+# numbers in a few large arrays.
+
+Block = tuple[list[int], np.ndarray, np.ndarray]
 
 
-def _apex_and_area(rt: np.ndarray, y: np.ndarray) -> tuple[float | None, float | None, float]:
-    if len(y) == 0:
-        return None, None, 0.0
-    top = int(np.argmax(y))
-    area = float(np.sum((y[1:] + y[:-1]) * np.diff(rt)) / 2.0)  # trapezoid rule
-    return float(rt[top]), float(y[top]), area
+def _file_result(
+    path: str, blocks: list[Block], errors: dict[int, str] | None = None, error: str | None = None
+) -> dict:
+    return {"path": path, "blocks": blocks, "errors": errors or {}, "error": error}
+
+
+def _failure(error: BaseException) -> str:
+    return f"{type(error).__name__}: {error}"
+
+
+def _xic_task(path: str, targets: list[dict], measurement: int, analysis: int) -> dict:
+    """All targets of one file: one multi-window pass per (MS level, polarity)."""
+    from .access import VornFile
+    from .common import PolarityTypes
+
+    try:
+        blocks: list[Block] = []
+        with VornFile(path) as f:
+            qual = f.get_measurement(measurement).get_qual_analysis(analysis)
+            groups: dict[tuple, list[int]] = {}
+            for k, t in enumerate(targets):
+                groups.setdefault((t["ms_level"], t["polarity"]), []).append(k)
+            for (level, polarity), members in groups.items():
+                windows = np.array([targets[k]["window"] for k in members], dtype=np.float64)
+                pol = None if polarity is None else PolarityTypes[polarity]
+                rt, intensities = qual.xic_arrays(windows, ms_level=level, polarity=pol)
+                blocks.append((members, rt, intensities))
+        return _file_result(path, blocks)
+    except Exception as error:
+        return _file_result(path, [], error=_failure(error))
+
+
+def _trace_task(
+    path: str, transitions: list[dict], measurement: int, analysis: int, analog: bool
+) -> dict:
+    from .access import VornFile
+
+    try:
+        blocks: list[Block] = []
+        errors: dict[int, str] = {}
+        with VornFile(path) as f:
+            m = f.get_measurement(measurement)
+            a = m.get_analog_analysis(analysis) if analog else m.get_quan_analysis(analysis)
+            for k, t in enumerate(transitions):
+                found = a.find_traces(t["q1"], t["q3"], tolerance=t["tolerance"])
+                if not found:
+                    q3 = "" if t["q3"] is None else f" and Q3 {t['q3']:g}"
+                    errors[k] = _failure(LookupError(f"no trace with Q1 {t['q1']:g}{q3} in {path}"))
+                    continue
+                times, intensities = a.trace_arrays(found[0].index)
+                blocks.append(([k], times, intensities[np.newaxis, :]))
+        return _file_result(path, blocks, errors)
+    except Exception as error:
+        return _file_result(path, [], error=_failure(error))
+
+
+def _uv_task(path: str, ranges: list[dict], measurement: int, analysis: int) -> dict:
+    from .access import VornFile
+
+    try:
+        with VornFile(path) as f:
+            dad = f.get_measurement(measurement).get_dad_analysis(analysis)
+            columns = [dad.chromatogram_arrays((r["wl_min"], r["wl_max"])) for r in ranges]
+        if not columns:
+            return _file_result(path, [])
+        rt = columns[0][0]
+        return _file_result(
+            path, [(list(range(len(ranges))), rt, np.stack([c[1] for c in columns]))]
+        )
+    except Exception as error:
+        return _file_result(path, [], error=_failure(error))
+
+
+def _in_range(rt: np.ndarray, lo: float | None, hi: float | None) -> slice | np.ndarray:
+    """What of `rt` lies in [lo, hi]: everything when unbounded, as a slice, so
+    that the rows of one file share one retention-time array."""
+    if lo is None and hi is None:
+        return slice(None)
+    keep = np.ones(len(rt), dtype=bool)
+    if lo is not None:
+        keep &= rt >= lo
+    if hi is not None:
+        keep &= rt <= hi
+    return keep
 
 
 def _row(path: str, target: str, rt: np.ndarray, y: np.ndarray) -> dict:
-    apex_rt, apex_intensity, area = _apex_and_area(rt, y)
+    if len(y):
+        top = int(np.argmax(y))
+        apex_rt, apex_intensity = float(rt[top]), float(y[top])
+    else:
+        apex_rt = apex_intensity = None
+    area = float(np.sum((y[1:] + y[:-1]) * np.diff(rt)) / 2.0)  # trapezoid rule
     return dict(
         path=path,
         target=target,
@@ -265,99 +356,37 @@ def _row(path: str, target: str, rt: np.ndarray, y: np.ndarray) -> dict:
     )
 
 
-def _failed_rows(path: str, names: Sequence[str], error: BaseException) -> list[dict]:
-    message = f"{type(error).__name__}: {error}"
+def _error_row(path: str, target: str, message: str) -> dict:
     empty = np.empty(0)
-    return [
-        dict(
-            path=path,
-            target=n,
-            retention_times=empty,
-            intensities=empty,
-            apex_rt=None,
-            apex_intensity=None,
-            area=None,
-            error=message,
-        )
-        for n in names
-    ]
+    return dict(
+        path=path,
+        target=target,
+        retention_times=empty,
+        intensities=empty,
+        apex_rt=None,
+        apex_intensity=None,
+        area=None,
+        error=message,
+    )
 
 
-def _in_range(rt: np.ndarray, lo: float | None, hi: float | None) -> np.ndarray:
-    keep = np.ones(len(rt), dtype=bool)
-    if lo is not None:
-        keep &= rt >= lo
-    if hi is not None:
-        keep &= rt <= hi
-    return keep
-
-
-def _xic_task(path: str, targets: list[dict], measurement: int, analysis: int) -> list[dict]:
-    """All targets of one file: one multi-window pass per (MS level, polarity)."""
-    from .access import VornFile
-    from .common import PolarityTypes
-
-    names = [t["name"] for t in targets]
-    try:
-        rows: dict[int, dict] = {}
-        with VornFile(path) as f:
-            qual = f.get_measurement(measurement).get_qual_analysis(analysis)
-            groups: dict[tuple, list[int]] = {}
-            for k, t in enumerate(targets):
-                groups.setdefault((t["ms_level"], t["polarity"]), []).append(k)
-            for (level, polarity), members in groups.items():
-                windows = np.array([targets[k]["window"] for k in members], dtype=np.float64)
-                pol = None if polarity is None else PolarityTypes[polarity]
-                rt, intensities = qual.xic_arrays(windows, ms_level=level, polarity=pol)
-                for row, k in enumerate(members):
-                    keep = _in_range(rt, targets[k]["rt_min"], targets[k]["rt_max"])
-                    rows[k] = _row(path, names[k], rt[keep], intensities[row][keep])
-        return [rows[k] for k in range(len(targets))]
-    except Exception as error:
-        return _failed_rows(path, names, error)
-
-
-def _trace_task(
-    path: str, transitions: list[dict], measurement: int, analysis: int, analog: bool
-) -> list[dict]:
-    from .access import VornFile
-
-    names = [t["name"] for t in transitions]
-    try:
-        out = []
-        with VornFile(path) as f:
-            m = f.get_measurement(measurement)
-            a = m.get_analog_analysis(analysis) if analog else m.get_quan_analysis(analysis)
-            for t in transitions:
-                found = a.find_traces(t["q1"], t["q3"], tolerance=t["tolerance"])
-                if not found:
-                    q3 = "" if t["q3"] is None else f" and Q3 {t['q3']:g}"
-                    missing = LookupError(f"no trace with Q1 {t['q1']:g}{q3} in {path}")
-                    out.extend(_failed_rows(path, [t["name"]], missing))
-                    continue
-                times, intensities = a.trace_arrays(found[0].index)
-                keep = _in_range(times, t["rt_min"], t["rt_max"])
-                out.append(_row(path, t["name"], times[keep], intensities[keep]))
-        return out
-    except Exception as error:
-        return _failed_rows(path, names, error)
-
-
-def _uv_task(path: str, ranges: list[dict], measurement: int, analysis: int) -> list[dict]:
-    from .access import VornFile
-
-    names = [r["name"] for r in ranges]
-    try:
-        out = []
-        with VornFile(path) as f:
-            dad = f.get_measurement(measurement).get_dad_analysis(analysis)
-            for r in ranges:
-                rt, absorbance = dad.chromatogram_arrays((r["wl_min"], r["wl_max"]))
-                keep = _in_range(rt, r["rt_min"], r["rt_max"])
-                out.append(_row(path, r["name"], rt[keep], absorbance[keep]))
-        return out
-    except Exception as error:
-        return _failed_rows(path, names, error)
+def _rows(result: dict, plan: list[dict]) -> list[dict]:
+    """One row per target of a task's result, in the order of the plan."""
+    path = result["path"]
+    if result["error"] is not None:
+        return [_error_row(path, t["name"], result["error"]) for t in plan]
+    rows: dict[int, dict] = {
+        k: _error_row(path, plan[k]["name"], message) for k, message in result["errors"].items()
+    }
+    for members, rt, values in result["blocks"]:
+        for row, k in enumerate(members):
+            keep = _in_range(rt, plan[k]["rt_min"], plan[k]["rt_max"])
+            y = values[row]
+            if isinstance(keep, slice):
+                rows[k] = _row(path, plan[k]["name"], rt, y)
+            else:
+                rows[k] = _row(path, plan[k]["name"], rt[keep], y[keep])
+    return [rows[k] for k in range(len(plan))]
 
 
 def _optional(row: Any, column: str, default: Any = None) -> Any:
@@ -367,12 +396,28 @@ def _optional(row: Any, column: str, default: Any = None) -> Any:
     return value
 
 
+def _float(v: Any) -> float | None:
+    return None if v is None else float(v)
+
+
+def _polarity_name(value: Any) -> str:
+    text = getattr(value, "name", str(value)).strip().upper()
+    names = {"+": "POSITIVE", "POSITIVE": "POSITIVE", "-": "NEGATIVE", "NEGATIVE": "NEGATIVE"}
+    if text not in names:
+        raise ValueError(f"polarity {value!r} is not '+', '-', 'positive' or 'negative'")
+    return names[text]
+
+
+def _require(frame: Any, what: str, columns: Sequence[str]) -> None:
+    for column in columns:
+        if column not in frame.columns:
+            raise ValueError(f"{what} need a {column!r} column")
+
+
 def _xic_plan(targets: Any) -> list[dict]:
+    _require(targets, "targets", ("name", "mz"))
     if "ppm" not in targets.columns and "tolerance" not in targets.columns:
         raise ValueError("targets need a 'ppm' or a 'tolerance' column")
-    for column in ("name", "mz"):
-        if column not in targets.columns:
-            raise ValueError(f"targets need a {column!r} column")
     plan = []
     for row in targets.to_dict("records"):
         mz = float(row["mz"])
@@ -394,25 +439,26 @@ def _xic_plan(targets: Any) -> list[dict]:
     return plan
 
 
-def _float(v: Any) -> float | None:
-    return None if v is None else float(v)
-
-
-def _polarity_name(value: Any) -> str:
-    text = getattr(value, "name", str(value)).strip().upper()
-    names = {"+": "POSITIVE", "POSITIVE": "POSITIVE", "-": "NEGATIVE", "NEGATIVE": "NEGATIVE"}
-    if text not in names:
-        raise ValueError(f"polarity {value!r} is not '+', '-', 'positive' or 'negative'")
-    return names[text]
-
-
 def _frame(task: Any, *args: Any) -> Any:
     """One file's rows as a DataFrame: a partition of the lazy result."""
     pd = _needs("pandas")
-    return pd.DataFrame(task(*args), columns=RESULT_COLUMNS)
+    return pd.DataFrame(_rows(task(*args), args[1]), columns=RESULT_COLUMNS)
 
 
-def _run(tasks: list[tuple], client: Any, lazy: bool) -> Any:
+def _batch(tasks: list[tuple]) -> list[dict]:
+    """Several files' tasks run as one."""
+    return [task[0](*task[1:]) for task in tasks]
+
+
+def _batches(tasks: list[tuple], client: Any) -> list[list[tuple]]:
+    """Files grouped so that each worker gets about four tasks: a file takes
+    milliseconds, and a task costs the scheduler about as much."""
+    workers = max(1, len(client.scheduler_info().get("workers", ())))
+    size = max(1, min(16, math.ceil(len(tasks) / (4 * workers))))
+    return [tasks[i : i + size] for i in range(0, len(tasks), size)]
+
+
+def _run(tasks: list[tuple], plan: list[dict], client: Any, lazy: bool) -> Any:
     pd = _needs("pandas")
     if lazy:
         dask = _needs("dask")
@@ -425,9 +471,9 @@ def _run(tasks: list[tuple], client: Any, lazy: bool) -> Any:
         with dask.config.set({"dataframe.convert-string": False}):
             return dd.from_delayed(parts, meta=meta, verify_meta=False)
     with _client(client) as c:
-        futures = [c.submit(*t, pure=False) for t in tasks]
-        rows = [row for future in futures for row in future.result()]
-    return pd.DataFrame(rows, columns=RESULT_COLUMNS)
+        futures = [c.submit(_batch, b, pure=False) for b in _batches(tasks, c)]
+        results = [r for batch in c.gather(futures) for r in batch]
+    return pd.DataFrame([row for r in results for row in _rows(r, plan)], columns=RESULT_COLUMNS)
 
 
 def extract_xics(
@@ -446,13 +492,14 @@ def extract_xics(
     (minutes), ``ms_level`` (default 1) and ``polarity`` ('+'/'-'). Each file
     is opened once on a worker and its targets are summed in one pass per MS
     level and polarity. Returns a pandas DataFrame (a Dask DataFrame with
-    ``lazy=True``) with one row per (file, target): path, target,
-    retention_times, intensities, apex_rt, apex_intensity, area (trapezoid over
-    minutes) and error (None, or why the file could not be read).
+    ``lazy=True``, one partition per file) with one row per (file, target):
+    path, target, retention_times, intensities, apex_rt, apex_intensity, area
+    (trapezoid over minutes) and error (None, or why the file could not be
+    read).
     """
     plan = _xic_plan(targets)
     tasks = [(_xic_task, os.fspath(p), plan, measurement, analysis) for p in paths]
-    return _run(tasks, client, lazy)
+    return _run(tasks, plan, client, lazy)
 
 
 def extract_traces(
@@ -468,12 +515,11 @@ def extract_traces(
     """SRM/SIM traces by Q1 (and Q3) from every file, shaped as extract_xics.
 
     ``transitions`` has columns ``name`` and ``q1``; optional ``q3``,
-    ``tolerance`` (Th, default 0.01) and ``rt_min``/``rt_max``. A file
-    without a matching trace gets a row with the error.
+    ``tolerance`` (Th, default 0.01) and ``rt_min``/``rt_max``. A transition
+    a file does not have gets a row with the error; ``analog=True`` reads the
+    analog analysis instead of the quantitative one.
     """
-    for column in ("name", "q1"):
-        if column not in transitions.columns:
-            raise ValueError(f"transitions need a {column!r} column")
+    _require(transitions, "transitions", ("name", "q1"))
     plan = [
         dict(
             name=str(r["name"]),
@@ -486,7 +532,7 @@ def extract_traces(
         for r in transitions.to_dict("records")
     ]
     tasks = [(_trace_task, os.fspath(p), plan, measurement, analysis, analog) for p in paths]
-    return _run(tasks, client, lazy)
+    return _run(tasks, plan, client, lazy)
 
 
 def extract_uv(
@@ -504,9 +550,7 @@ def extract_uv(
     ``wavelength_ranges`` has columns ``name``, ``wl_min`` and ``wl_max`` (nm);
     optional ``rt_min``/``rt_max``.
     """
-    for column in ("name", "wl_min", "wl_max"):
-        if column not in wavelength_ranges.columns:
-            raise ValueError(f"wavelength_ranges need a {column!r} column")
+    _require(wavelength_ranges, "wavelength_ranges", ("name", "wl_min", "wl_max"))
     plan = [
         dict(
             name=str(r["name"]),
@@ -518,4 +562,4 @@ def extract_uv(
         for r in wavelength_ranges.to_dict("records")
     ]
     tasks = [(_uv_task, os.fspath(p), plan, measurement, analysis) for p in paths]
-    return _run(tasks, client, lazy)
+    return _run(tasks, plan, client, lazy)

@@ -185,8 +185,9 @@ Peaks decode_mzxml_peaks(std::string_view base64, int precision, bool zlib, bool
 namespace {
 
 vorn::FloatArray decoded(EncodedArray& a) {
-  vorn::FloatArray values = decode_mzml_array(a.base64, a.encoding);
+  vorn::FloatArray values = decode_mzml_array(a.text(), a.encoding);
   std::string().swap(a.base64);
+  a.mapping.reset();
   return values;
 }
 
@@ -196,7 +197,7 @@ void decode_arrays(RawSpectrum& s) {
   if (s.encoded_peaks) {
     EncodedArray& a = *s.encoded_peaks;
     Peaks peaks =
-        decode_mzxml_peaks(a.base64, a.peaks_precision, a.peaks_zlib, a.peaks_network_order);
+        decode_mzxml_peaks(a.text(), a.peaks_precision, a.peaks_zlib, a.peaks_network_order);
     s.x = std::move(peaks.mz);
     s.intensity = std::move(peaks.intensity);
     s.has_x = s.has_intensity = true;

@@ -30,7 +30,7 @@ using Item = std::variant<RunInfo, RawSpectrum, RawChromatogram, End, Failed>;
 struct Stopped {};
 
 size_t bytes_of(const std::optional<EncodedArray>& a) {
-  return a ? a->base64.size() : 0;
+  return a ? a->text().size() : 0;
 }
 
 size_t bytes_of(const Item& item) {

@@ -19,10 +19,25 @@ std::atomic<char*>* slots = nullptr;
 size_t capacity = 0;
 std::atomic<size_t> used{0};
 
-extern "C" void remove_temporary_files(int sig) {
+std::atomic<char*> read_failure{nullptr};
+
+void unlink_temporary_files() {
   const size_t n = used.load(std::memory_order_acquire);
   for (size_t i = 0; i < n; ++i)
     if (char* path = slots[i].load(std::memory_order_acquire)) ::unlink(path);
+}
+
+extern "C" void fail_reading(int) {
+  if (const char* line = read_failure.load(std::memory_order_acquire)) {
+    ssize_t ignored = ::write(STDERR_FILENO, line, std::strlen(line));
+    (void)ignored;
+  }
+  unlink_temporary_files();
+  ::_exit(1);
+}
+
+extern "C" void remove_temporary_files(int sig) {
+  unlink_temporary_files();
   // The handler was installed once (SA_RESETHAND): the signal, raised again,
   // ends the program when the handler returns.
   ::raise(sig);
@@ -49,6 +64,17 @@ void install_interruption_handlers(size_t count) {
     sigaction(sig, &action, nullptr);
   }
   std::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction bus;
+  std::memset(&bus, 0, sizeof bus);
+  bus.sa_handler = fail_reading;
+  sigemptyset(&bus.sa_mask);
+  sigaction(SIGBUS, &bus, nullptr);
+}
+
+void set_read_failure_message(const std::string& line) {
+  // Set between sources, while no source is being read: the previous
+  // message is no longer in use.
+  std::free(read_failure.exchange(::strdup(line.c_str()), std::memory_order_acq_rel));
 }
 
 void add_temporary_file(const std::string& path) {

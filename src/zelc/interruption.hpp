@@ -14,6 +14,11 @@ namespace zelc {
 // once, before the first add().
 void install_interruption_handlers(size_t count);
 
+// The error line written when reading a mapped source fails (SIGBUS: the
+// file was cut short while it was read); the program then removes its
+// temporary files and exits with status 1 like any other failure.
+void set_read_failure_message(const std::string& line);
+
 // Registers a temporary file to remove on a signal. A file that is later
 // renamed or removed needs no unregistering: removing a name that is gone
 // does nothing.

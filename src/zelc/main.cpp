@@ -113,6 +113,9 @@ int convert(const Options& o, Reporter& reporter) {
         writer = std::make_unique<vorn::ContainerWriter>(dest, writer_options);
         add_temporary_file(writer->temp_path());
       }
+      // A source is read mapped into memory: cut short while it is read, it
+      // fails the conversion like any other broken source.
+      set_read_failure_message("zelc: " + source + ": the file was cut short while it was read\n");
       try {
         MeasurementBuilder builder(*writer, o, source, counts);
         auto on_progress = [&](uint64_t consumed, uint64_t) {

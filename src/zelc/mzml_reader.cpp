@@ -309,8 +309,16 @@ class MzmlHandler : public XmlHandler {
       array_.base64.clear();
       return;
     }
-    if (BinaryTexts::is_marker(array_.base64)) array_.base64 = binary_texts_.take(array_.base64);
-    EncodedArray encoded{std::move(array_.base64), encoding_of(array_.params)};
+    EncodedArray encoded;
+    encoded.encoding = encoding_of(array_.params);
+    if (BinaryTexts::is_marker(array_.base64)) {
+      LiftedText lifted = binary_texts_.take(array_.base64);
+      encoded.base64 = std::move(lifted.copy);
+      encoded.mapped = lifted.view;
+      encoded.mapping = std::move(lifted.mapping);
+    } else {
+      encoded.base64 = std::move(array_.base64);
+    }
     array_.base64.clear();
     if (in_spectrum_) {
       if (role == ArrayRole::kIntensity) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -74,7 +76,12 @@ struct RunInfo {
 // A binary array as read, decoded where it is used (on the building thread,
 // so that decoding overlaps with reading).
 struct EncodedArray {
+  // The base64 text: its own copy, or a view of the mapped source file,
+  // which `mapping` keeps in memory.
   std::string base64;
+  std::string_view mapped;
+  std::shared_ptr<const void> mapping;
+  std::string_view text() const { return mapping ? mapped : std::string_view(base64); }
   ArrayEncoding encoding;  // an mzML array
   // mzXML peaks: m/z and intensity pairs of this precision (0: an mzML array).
   int peaks_precision = 0;

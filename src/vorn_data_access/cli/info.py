@@ -178,8 +178,12 @@ def text(summary: dict[str, Any]) -> str:
             for a in m[kind]:
                 lines.append(f"  {kind} {a['index']}: {len(a['traces'])} traces")
                 for t in a["traces"]:
-                    lines.append(
-                        f"    {t['index']}: {t['kind'] or 'trace'} Q1 {_number(t['q1'])} "
-                        f"Q3 {_number(t['q3'])}  {t['native_id'] or ''}".rstrip()
-                    )
+                    parts = [f"    {t['index']}: {t['kind'] or 'trace'}"]
+                    if t["q1"] is not None:
+                        parts.append(f"Q1 {_number(t['q1'])}")
+                    if t["q3"] is not None:
+                        parts.append(f"Q3 {_number(t['q3'])}")
+                    if t["native_id"]:
+                        parts.append(f"({t['native_id']})")
+                    lines.append(" ".join(parts))
     return "\n".join(lines)
