@@ -31,6 +31,9 @@ from mzml_text import (
 from test_zelc import BUNDLED, SHARED, zelc, zelc_program
 
 from vorn_data_access import access
+from vorn_data_access._internal._reader import VdpFileReader
+from vorn_data_access.common import ValueRange
+from vorn_data_access.qual import ChromatogramFilterOption
 
 
 def convert(tmp_path, text, *options, name="in.mzML"):
@@ -93,6 +96,82 @@ def test_empty_arrays_are_empty_whatever_the_compression(tmp_path, encoding):
         assert str(a.get_spectrum(0)) == "[0] 0 points"
         tic = m.get_analog_analysis(0)
         assert len(tic.get_trace_points(0)) == 0
+
+
+WAVELENGTH = '<cvParam accession="MS:1000617" name="wavelength array"/>'
+ABSORBANCE = '<cvParam accession="MS:1000804" name="electromagnetic radiation spectrum"/>'
+
+
+class ReadingReader(VdpFileReader):
+    """A reader written in Python: chromatograms read spectra through it."""
+
+    reads = 0
+
+    def _VdpFileReader__read_spectrum(self):
+        ReadingReader.reads += 1
+        return super()._VdpFileReader__read_spectrum()
+
+    def _VdpFileReader__read_dad_spectrum(self, wavelength_arr):
+        ReadingReader.reads += 1
+        return super()._VdpFileReader__read_dad_spectrum(wavelength_arr)
+
+
+@pytest.mark.parametrize("reader", ["package", "python"])
+def test_spectrum_without_arrays_in_chromatograms(tmp_path, monkeypatch, reader):
+    """A spectrum without arrays is stored without x values, between spectra
+    that have them: chromatograms count it as a spectrum of no points, read by
+    the package's reader or through one written in Python."""
+
+    def ms(i, rt, arrays=True):
+        points = [array(MZ, encode([100.0, 200.0])), array(INTENSITY, encode([i, 2.0]))]
+        return spectrum(f"scan={i}", points if arrays else [], rt=rt)
+
+    def dad(i, rt, absorbances=None):
+        arrays = []
+        if absorbances:
+            wavelengths = encode([200.0, 210.0, 220.0])
+            arrays = [array(WAVELENGTH, wavelengths), array(INTENSITY, encode(absorbances))]
+        return spectrum(f"dad={i}", arrays, rt=rt, extra=ABSORBANCE)
+
+    text = mzml(
+        spectra=[
+            ms(1, "1.0"),
+            ms(2, "2.0", arrays=False),
+            ms(3, "3.0"),
+            dad(1, "1.0", [1.0, 2.0, 3.0]),
+            dad(2, "2.0"),
+            dad(3, "3.0", [4.0, 5.0, 6.0]),
+        ]
+    )
+    r, dest = convert(tmp_path, text)
+    assert "Analyses: qual 1, quan 0, dad 1, analog 0" in converted_ok(r)
+    if reader == "python":
+        monkeypatch.setattr(access, "VdpFileReader", ReadingReader)
+    ReadingReader.reads = 0
+
+    def points(chromatogram):
+        return [(p.spectrum_index, p.retention_time, p.intensity, p.base_x) for p in chromatogram]
+
+    with access.VornFile(str(dest)) as f:
+        m = f.get_measurement(0)
+        a = m.get_qual_analysis(0)
+        (condition,) = a.unique_acquisition_conditions
+        xic = a.get_xic(ChromatogramFilterOption(condition, ValueRange(50, 250)))
+        assert points(xic) == [(0, 1.0, 3.0, 200.0), (1, 2.0, 0.0, 0.0), (2, 3.0, 5.0, 100.0)]
+        d = m.get_dad_analysis(0)
+        window = ValueRange(190, 230)
+        assert points(d.get_chromatogram(window)) == [
+            (0, 1.0, 2.0, 220.0),
+            (1, 2.0, 0.0, -1.0),
+            (2, 3.0, 5.0, 220.0),
+        ]
+        assert points(d.get_max_plot(window, 0.0)) == [
+            (0, 1.0, 3.0, 220.0),
+            (1, 2.0, 0, -1),
+            (2, 3.0, 6.0, 220.0),
+        ]
+        assert [len(d.get_spectrum(i).get_spectrum_points()) for i in range(3)] == [3, 0, 3]
+    assert ReadingReader.reads == (0 if reader == "package" else 9)
 
 
 @pytest.mark.parametrize("compressed", [True, False], ids=["zlib", "plain"])

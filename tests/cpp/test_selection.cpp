@@ -44,4 +44,21 @@ TEST_CASE("select: timed rows of an accepted condition in range, in order") {
   CHECK(rows == std::vector<size_t>{0, 3});
   CHECK(asked == std::vector<size_t>{0, 3, 4});  // only rows that passed the other tests
   CHECK(timed_rows(t) == std::vector<size_t>{0, 2, 3, 4});
+  CHECK(any_timed(t));
+  CHECK_FALSE(any_timed(table({1, 2}, {0, 0})));
+  CHECK_FALSE(any_timed(table({}, {})));
+}
+
+TEST_CASE("select: each condition number is asked about once") {
+  const SpectrumTable t = table({1, 2, 3, 4, 5}, {1, 1, 1, 0, 1}, {0, 1, 0, 2, 1});
+  std::vector<uint32_t> asked;
+  const auto rows = select_rows(
+      t,
+      [&](uint32_t c) {
+        asked.push_back(c);
+        return c == 1;
+      },
+      nullptr);
+  CHECK(rows == std::vector<size_t>{1, 4});
+  CHECK(asked == std::vector<uint32_t>{0, 1});  // row 3 has no time: 2 is never asked
 }

@@ -2,15 +2,19 @@
 
 #include <cmath>
 
+#include "condition_ids.hpp"
+
 namespace vorn::analysis {
 
 std::vector<size_t> select_rows(const SpectrumTable& t,
                                 const std::function<bool(uint32_t)>& accepts,
                                 const std::function<bool(size_t)>& in_range) {
   std::vector<size_t> out;
+  ConditionAnswers answers(1);
+  auto ask = [&](uint32_t id, size_t) { return accepts(id); };
   for (size_t r = 0; r < t.size(); ++r) {
     if (!t.timed[r]) continue;
-    if (accepts && !accepts(t.condition[r])) continue;
+    if (accepts && !answers.get(t.condition[r], 0, ask)) continue;
     if (in_range && !in_range(r)) continue;
     out.push_back(r);
   }
@@ -19,6 +23,12 @@ std::vector<size_t> select_rows(const SpectrumTable& t,
 
 std::vector<size_t> timed_rows(const SpectrumTable& t) {
   return select_rows(t, nullptr, nullptr);
+}
+
+bool any_timed(const SpectrumTable& t) {
+  for (uint8_t timed : t.timed)
+    if (timed) return true;
+  return false;
 }
 
 ptrdiff_t nearest_row(const SpectrumTable& t, double target, double start) {

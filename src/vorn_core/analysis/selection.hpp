@@ -10,16 +10,18 @@
 
 namespace vorn::analysis {
 
-// Rows with a retention time whose condition `accepts` and, when `in_range`
-// is given, whose time it accepts, in row order. The tests run in that
-// order and stop at the first that fails, so `in_range` is asked only of
-// rows that passed the others.
+// Rows with a retention time whose condition `accepts` (by the number in
+// the condition column; asked once per number) and that `in_range` accepts
+// (when given), in row order. The tests run in that order and stop at the
+// first that fails, so `in_range` is asked only of rows that passed the
+// others. Without `accepts` the condition column is not read.
 std::vector<size_t> select_rows(const SpectrumTable& table,
                                 const std::function<bool(uint32_t condition)>& accepts,
                                 const std::function<bool(size_t row)>& in_range);
 
 // Rows with a retention time, in order.
 std::vector<size_t> timed_rows(const SpectrumTable& table);
+bool any_timed(const SpectrumTable& table);
 
 // The row whose retention time is nearest `target`: distances are compared
 // strictly with the best so far, which starts at `start` (the largest finite

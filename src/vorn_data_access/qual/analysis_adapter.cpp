@@ -22,6 +22,7 @@ SpectrumRows::SpectrumRows(nb::handle list, Columns columns) {
   records_.reserve(count);
   t.timed.reserve(count);
   t.rt.reserve(count);
+  exact_time_.reserve(count);
   if (columns.conditions) t.condition.reserve(count);
   for (nb::handle item : list) {
     records_.push_back(nb::borrow(item));

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "../_glue/python.hpp"
+#include "qual.hpp"
 #include "record_access.hpp"
 #include "vorn_core/analysis/condition_ids.hpp"
 #include "vorn_core/analysis/spectrum_source.hpp"
@@ -54,6 +56,27 @@ class SpectrumRows {
   std::vector<uint8_t> exact_time_;
   analysis::ConditionIds ids_;
   std::vector<nb::object> conditions_;  // by id; holding them keeps their addresses
+};
+
+// One question about acquisition condition objects, answered once per
+// object (numbered by the core's ConditionIds) unless the object is the
+// package's own AcquisitionCondition, whose answer costs less than
+// remembering it.
+class ConditionMemo {
+ public:
+  template <typename Ask>
+  bool get(nb::handle condition, Ask&& ask) {
+    if (exact<AcquisitionCondition>(condition)) return ask(condition);
+    bool added;
+    const uint32_t id = ids_.of_object(reinterpret_cast<uintptr_t>(condition.ptr()), added);
+    if (added) held_.push_back(nb::borrow(condition));  // keeps the address from being reused
+    return answers_.get(id, 0, [&](uint32_t, size_t) { return ask(condition); });
+  }
+
+ private:
+  analysis::ConditionIds ids_;
+  analysis::ConditionAnswers answers_{1};
+  std::vector<nb::object> held_;
 };
 
 // A spectrum's points as doubles: natively from the package's own point

@@ -49,7 +49,7 @@ Py_ssize_t nearest_spectrum(nb::handle list, nb::handle retention_time) {
   // interpreter's TypeError, as its subtraction would; without any timed
   // spectrum nothing is computed and nothing is found.
   SpectrumRows rows(list, {.strict_times = true});
-  if (analysis::timed_rows(rows.table).empty()) return -1;
+  if (!analysis::any_timed(rows.table)) return -1;
   return analysis::nearest_row(rows.table, number(retention_time), float_info_max());
 }
 

@@ -127,16 +127,19 @@ std::optional<std::string> scan_filter_of(const SpectrumEntry& e) {
 }
 
 Selection::Selection(nb::handle list, const SpectrumFilter& filter)
-    : rows(list, {.conditions = !filter.ms_level.is_none() || !filter.polarity.is_none(),
-                  .strict_times = true}) {
-  std::function<bool(uint32_t)> accepts;
-  if (!rows.table.condition.empty())
-    accepts = [&](uint32_t id) { return condition_passes(filter, rows.condition(id)); };
-  chosen = analysis::select_rows(rows.table, accepts, [&](size_t r) {
+    : rows(list, {.strict_times = true}) {
+  const bool by_condition = !filter.ms_level.is_none() || !filter.polarity.is_none();
+  ConditionMemo conditions;
+  chosen = analysis::select_rows(rows.table, nullptr, [&](size_t r) {
     const double rt = rows.table.rt[r];
     if (filter.rt_limited && !(filter.rt_lo <= rt && rt <= filter.rt_hi)) return false;
+    if (!by_condition && !filter.scan_filter) return true;
+    const SpectrumEntry e = rows.entry(r);
+    if (by_condition && !conditions.get(e.get(kAcquisitionCondition),
+                                        [&](nb::handle c) { return condition_passes(filter, c); }))
+      return false;
     if (!filter.scan_filter) return true;
-    std::optional<std::string> stored = scan_filter_of(rows.entry(r));
+    std::optional<std::string> stored = scan_filter_of(e);
     return stored && starts_with(*stored, *filter.scan_filter);
   });
 }
