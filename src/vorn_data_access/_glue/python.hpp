@@ -6,6 +6,7 @@
 
 #include <nanobind/nanobind.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace vorn::py {
@@ -66,9 +67,11 @@ class Hash31 {
   void add(Py_hash_t h) { value_ = value_ * 31 + h; }
   void add_field(nb::handle field) { add(is_none_eq(field) ? 0 : py_hash(field)); }
   nb::int_ result() const {
-    __int128 v = value_;
-    return nb::steal<nb::int_>(
-        _PyLong_FromByteArray(reinterpret_cast<const unsigned char*>(&v), sizeof v, 1, 1));
+    const __int128 v = value_;
+    if (v >= INT64_MIN && v <= INT64_MAX) return nb::int_(static_cast<int64_t>(v));
+    // Wider: the signed high half shifted up, or'ed with the low half.
+    const nb::int_ high(static_cast<int64_t>(v >> 64)), low(static_cast<uint64_t>(v));
+    return nb::borrow<nb::int_>((high << nb::int_(64)) | low);
   }
 
  private:

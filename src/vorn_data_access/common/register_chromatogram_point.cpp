@@ -107,6 +107,8 @@ PyType_Slot point_slots[] = {
                     "kept exactly as given. Compared and hashed by value.")},
     {0, nullptr}};
 
+// Written with the C API rather than nanobind for speed: chromatograms make one
+// point per spectrum, and a plain object with member slots costs less to build.
 PyType_Spec point_spec = {"vorn_data_access.common.SpectrumBasedChromatogramPoint", sizeof(Point),
                           0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, point_slots};
 

@@ -20,12 +20,9 @@ void set_field(nb::handle self, const char* name, nb::handle value);
 void register_options(nb::module_& m);
 void register_zel_converter(nb::module_& m);
 
-// The run of one conversion (in the pool's thread) and cancelling it.
-nb::object execute_run(nb::handle self, nb::handle cmd_and_params, nb::handle dest_file_path);
-void cancel_run(nb::handle self);
-// Makes the state of a new run, current for `self`; returns the callable the
-// pool runs.
-nb::object start_run(nb::handle self, nb::handle executor, nb::handle cmd, nb::handle dest);
-void shut_down(nb::handle executor);
+// A function of the private Python module that runs the converter program
+// (vorn_data_access._conversion_run: process, temporary file, pool), looked up
+// when called.
+nb::object conversion_run(const char* name);
 
 }  // namespace vorn::py

@@ -11,9 +11,13 @@ namespace {
 PyObject* g_module = nullptr;
 }
 
-nb::object converter_name(const char* name) { return nb::handle(g_module).attr(name); }
+nb::object converter_name(const char* name) {
+  return nb::handle(g_module).attr(name);
+}
 
-void register_conversion_run(nb::module_& m);
+nb::object conversion_run(const char* name) {
+  return nb::module_::import_("vorn_data_access._conversion_run").attr(name);
+}
 
 }  // namespace vorn::py
 
@@ -30,7 +34,7 @@ NB_MODULE(converter, m) {
     m.attr(name) = nb::module_::import_(name);
   nb::module_::import_("concurrent.futures");
   m.attr("concurrent") = nb::module_::import_("concurrent");
-  register_conversion_run(m);
+  nb::module_::import_("vorn_data_access._conversion_run");  // missing: the module fails to load
   register_options(m);
   register_zel_converter(m);
 }

@@ -60,14 +60,7 @@ nb::object start(nb::handle self, nb::handle args, nb::handle dest_path) {
   nb::list cmd;
   cmd.append(nb::str("zelc.exe"));
   for (nb::handle a : args) cmd.append(a);
-  nb::object executor = nb::getattr(self, "_ZelConverter__executor");
-  if (executor.is_none()) {
-    executor = converter_name("concurrent").attr("futures").attr("ThreadPoolExecutor")(
-        "max_workers"_a = 1);
-    nb::setattr(self, "_ZelConverter__executor", executor);
-  }
-  nb::object run = start_run(self, executor, cmd, dest_path);
-  return executor.attr("submit")(run);
+  return conversion_run("submit")(self, cmd, dest_path);
 }
 
 nb::object convert(nb::handle self, nb::handle sources, nb::handle destination,
@@ -121,15 +114,20 @@ void register_zel_converter(nb::module_& m) {
           "Starts converting the source files (a path or an iterable of paths) into the "
           "destination; returns a concurrent.futures.Future whose result is the converter's "
           "result text.");
-  cls.def("cancel", &cancel_run,
-          "Stops the running conversion: asks the program to stop, so that it removes its "
-          "temporary file, and kills it if it has not ended after a grace period. Does not "
-          "wait; the future raises ZelConverterException('Cancelled.').");
+  cls.def(
+      "cancel", [](nb::handle self) { conversion_run("cancel")(self); },
+      "Stops the running conversion: asks the program to stop, so that it removes its "
+      "temporary file, and kills it if it has not ended after a grace period. Does not "
+      "wait; the future raises ZelConverterException('Cancelled.').");
   cls.def("_ZelConverter__add_option_string", &add_option_string, "arrays"_a.none(),
           "overwrite"_a.none());
   cls.def("_ZelConverter__convert", &start, "args"_a.none(), "dest_path"_a.none());
-  cls.def("_ZelConverter__execute", &execute_run, "cmd_and_params"_a.none(),
-          "dest_file_path"_a.none());
+  cls.def(
+      "_ZelConverter__execute",
+      [](nb::handle self, nb::handle cmd, nb::handle dest) {
+        return conversion_run("execute")(self, cmd, dest);
+      },
+      "cmd_and_params"_a.none(), "dest_file_path"_a.none());
 
   nb::handle c = cls;
   c.attr("_ZelConverter__executor") = nb::none();

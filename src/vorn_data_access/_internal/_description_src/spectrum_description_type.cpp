@@ -72,6 +72,8 @@ void register_spectrum_description(nb::module_& m) {
                                     "their mangled names; a record built with no arguments has "
                                     "every field None.")},
       {0, nullptr}};
+  // Written with the C API for speed: an analysis makes one description per spectrum
+  // and the kernels read its decoded fields directly, without a Python object per field.
   static PyType_Spec spec = {"vorn_data_access._internal._description.InternalSpectrumDescription",
                              sizeof(D), 0,
                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC, slots};

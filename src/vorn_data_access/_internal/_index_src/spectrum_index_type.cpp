@@ -132,6 +132,8 @@ void register_spectrum_index(nb::module_& m) {
                                     "description. A record built with no arguments has every "
                                     "field None and profile position 0.")},
       {0, nullptr}};
+  // Written with the C API for speed: an analysis makes one record per spectrum and
+  // the kernels read its positions directly, without a Python object per field.
   static PyType_Spec spec = {"vorn_data_access._internal._index.SpectrumIndex", sizeof(S), 0,
                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC, slots};
   PyObject* type = PyType_FromSpec(&spec);
