@@ -117,67 +117,48 @@ Properties decode_properties(ByteCursor& in) {
   return p;
 }
 
+void put_field(ByteSink& out, const std::string& v) {
+  out.str(v);
+}
+void put_field(ByteSink& out, double v) {
+  out.f64(v);
+}
+void put_field(ByteSink& out, const Properties& v) {
+  encode(out, v);
+}
+
+void get_field(ByteCursor& in, std::optional<std::string>& f, const char* what) {
+  f = in.str(what);
+}
+void get_field(ByteCursor& in, std::optional<double>& f, const char* what) {
+  f = in.f64(what);
+}
+void get_field(ByteCursor& in, std::optional<Properties>& f, const char*) {
+  f = decode_properties(in);
+}
+
 void encode(ByteSink& out, const MeasurementDescription& m) {
   MaskWriter mask;
-  mask.note(m.hash);
-  mask.note(m.sample_name);
-  mask.note(m.sample_id);
-  mask.note(m.acquisition_method_file_name);
-  mask.note(m.dilution_factor);
-  mask.note(m.injection_volume);
-  mask.note(m.original_file_path);
-  mask.note(m.instrument_product_name);
-  mask.note(m.measurement_user_name);
-  mask.note(m.plate_code);
-  mask.note(m.well_code);
-  mask.note(m.measurement_date_time);
-  mask.note(m.instrument_manufacturer);
-  mask.note(m.source_file_definition);
-  mask.note(m.supplemental_properties);
+#define VORN_FIELD(member, type, words, kind) mask.note(m.member);
+  VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
   out.u32(mask.mask());
-  put_opt_str(out, m.hash);
-  put_opt_str(out, m.sample_name);
-  put_opt_str(out, m.sample_id);
-  put_opt_str(out, m.acquisition_method_file_name);
-  if (m.dilution_factor) out.f64(*m.dilution_factor);
-  if (m.injection_volume) out.f64(*m.injection_volume);
-  put_opt_str(out, m.original_file_path);
-  put_opt_str(out, m.instrument_product_name);
-  put_opt_str(out, m.measurement_user_name);
-  put_opt_str(out, m.plate_code);
-  put_opt_str(out, m.well_code);
-  put_opt_str(out, m.measurement_date_time);
-  put_opt_str(out, m.instrument_manufacturer);
-  put_opt_str(out, m.source_file_definition);
-  if (m.supplemental_properties) encode(out, *m.supplemental_properties);
+#define VORN_FIELD(member, type, words, kind) \
+  if (m.member) put_field(out, *m.member);
+  VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
 }
 
 MeasurementDescription decode_measurement(ByteCursor& in) {
   uint64_t at = in.position();
   uint32_t mask = in.u32("measurement description");
-  check_mask(mask, 15, at, "measurement description");
+  check_mask(mask, static_cast<int>(kMeasurementFieldNames.size()), at, "measurement description");
   MeasurementDescription m;
-  auto s = [&](int bit, std::optional<std::string>& f, const char* what) {
-    if (mask & (1u << bit)) f = in.str(what);
-  };
-  auto d = [&](int bit, std::optional<double>& f, const char* what) {
-    if (mask & (1u << bit)) f = in.f64(what);
-  };
-  s(0, m.hash, "hash");
-  s(1, m.sample_name, "sample name");
-  s(2, m.sample_id, "sample id");
-  s(3, m.acquisition_method_file_name, "acquisition method file name");
-  d(4, m.dilution_factor, "dilution factor");
-  d(5, m.injection_volume, "injection volume");
-  s(6, m.original_file_path, "original file path");
-  s(7, m.instrument_product_name, "instrument product name");
-  s(8, m.measurement_user_name, "measurement user name");
-  s(9, m.plate_code, "plate code");
-  s(10, m.well_code, "well code");
-  s(11, m.measurement_date_time, "measurement date time");
-  s(12, m.instrument_manufacturer, "instrument manufacturer");
-  s(13, m.source_file_definition, "source file definition");
-  if (mask & (1u << 14)) m.supplemental_properties = decode_properties(in);
+  int bit = 0;
+#define VORN_FIELD(member, type, words, kind) \
+  if (mask & (1u << bit++)) get_field(in, m.member, words);
+  VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
   return m;
 }
 

@@ -46,24 +46,20 @@ void check_properties(const Properties& p, const std::string& what) {
   }
 }
 
+namespace {
+void check_field(const std::optional<std::string>& text, const char* what) {
+  check_text(text, what);
+}
+void check_field(const std::optional<double>&, const char*) {}
+void check_field(const std::optional<Properties>& p, const char* what) {
+  if (p) check_properties(*p, std::string("measurement ") + what);
+}
+}  // namespace
+
 void check_limits(const MeasurementDescription& m) {
-  const std::pair<const std::optional<std::string>*, const char*> texts[] = {
-      {&m.hash, "hash"},
-      {&m.sample_name, "sample name"},
-      {&m.sample_id, "sample id"},
-      {&m.acquisition_method_file_name, "acquisition method file name"},
-      {&m.original_file_path, "original file path"},
-      {&m.instrument_product_name, "instrument product name"},
-      {&m.measurement_user_name, "measurement user name"},
-      {&m.plate_code, "plate code"},
-      {&m.well_code, "well code"},
-      {&m.measurement_date_time, "measurement date time"},
-      {&m.instrument_manufacturer, "instrument manufacturer"},
-      {&m.source_file_definition, "source file definition"},
-  };
-  for (const auto& [text, what] : texts) check_text(*text, what);
-  if (m.supplemental_properties)
-    check_properties(*m.supplemental_properties, "measurement supplemental properties");
+#define VORN_FIELD(member, type, words, kind) check_field(m.member, words);
+  VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
 }
 
 void check_limits(const AcquisitionConditionRecord& c, const std::string& what) {

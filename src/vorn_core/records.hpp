@@ -25,23 +25,38 @@ struct Range {
 using PropertyValue = std::variant<std::monostate, bool, int64_t, double, std::string>;
 using Properties = std::vector<std::pair<std::string, PropertyValue>>;
 
+// The measurement description's fields in their stored order (bit i of the
+// record's presence mask stands for field i), as X(member, type, words, kind):
+// `words` names the field in messages, `kind` says what values the writer
+// takes for it (text, number, date_time or properties). The record, its codec
+// and limits, the reader layer's record type, the measurement's metadata
+// properties and the writer's keywords are all made from this one list.
+#define VORN_MEASUREMENT_FIELDS(X)                                                   \
+  X(hash, std::string, "hash", text)                                                 \
+  X(sample_name, std::string, "sample name", text)                                   \
+  X(sample_id, std::string, "sample id", text)                                       \
+  X(acquisition_method_file_name, std::string, "acquisition method file name", text) \
+  X(dilution_factor, double, "dilution factor", number)                              \
+  X(injection_volume, double, "injection volume", number)                            \
+  X(original_file_path, std::string, "original file path", text)                     \
+  X(instrument_product_name, std::string, "instrument product name", text)           \
+  X(measurement_user_name, std::string, "measurement user name", text)               \
+  X(plate_code, std::string, "plate code", text)                                     \
+  X(well_code, std::string, "well code", text)                                       \
+  X(measurement_date_time, std::string, "measurement date time", date_time)          \
+  X(instrument_manufacturer, std::string, "instrument manufacturer", text)           \
+  X(source_file_definition, std::string, "source file definition", text)             \
+  X(supplemental_properties, Properties, "supplemental properties", properties)
+
 struct MeasurementDescription {
-  std::optional<std::string> hash;
-  std::optional<std::string> sample_name;
-  std::optional<std::string> sample_id;
-  std::optional<std::string> acquisition_method_file_name;
-  std::optional<double> dilution_factor;
-  std::optional<double> injection_volume;
-  std::optional<std::string> original_file_path;
-  std::optional<std::string> instrument_product_name;
-  std::optional<std::string> measurement_user_name;
-  std::optional<std::string> plate_code;
-  std::optional<std::string> well_code;
-  std::optional<std::string> measurement_date_time;
-  std::optional<std::string> instrument_manufacturer;
-  std::optional<std::string> source_file_definition;
-  std::optional<Properties> supplemental_properties;
+#define VORN_FIELD(member, type, words, kind) std::optional<type> member;
+  VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
 };
+
+#define VORN_FIELD(member, type, words, kind) #member,
+inline constexpr std::array kMeasurementFieldNames = {VORN_MEASUREMENT_FIELDS(VORN_FIELD)};
+#undef VORN_FIELD
 
 struct VendorCondition {
   VendorType type = VendorType::kWatersMassLynx;

@@ -16,14 +16,9 @@ inline nb::object make_measurement_description(const MeasurementDescription& m) 
   nb::object o = make_instance<MeasurementDescriptionRecord>();
   auto* r = nb::inst_ptr<MeasurementDescriptionRecord>(o);
   size_t i = 0;
-  for (nb::object v : {opt(m.hash), opt(m.sample_name), opt(m.sample_id),
-                       opt(m.acquisition_method_file_name), opt(m.dilution_factor),
-                       opt(m.injection_volume), opt(m.original_file_path),
-                       opt(m.instrument_product_name), opt(m.measurement_user_name),
-                       opt(m.plate_code), opt(m.well_code), opt(m.measurement_date_time),
-                       opt(m.instrument_manufacturer), opt(m.source_file_definition),
-                       opt(m.supplemental_properties)})
-    r->slots[i++] = v;
+#define VORN_FIELD(member, type, words, kind) r->slots[i++] = opt(m.member);
+  VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
   return o;
 }
 

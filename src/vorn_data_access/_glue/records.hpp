@@ -41,24 +41,9 @@ struct MeasurementIndexRecord : SlotRecord<3> {
                                                          "measurement_description"};
 };
 
-struct MeasurementDescriptionRecord : SlotRecord<15> {
+struct MeasurementDescriptionRecord : SlotRecord<kMeasurementFieldNames.size()> {
   static constexpr const char* kName = "MeasurementDescription";
-  static constexpr std::array<const char*, 15> kFields = {
-      "hash",
-      "sample_name",
-      "sample_id",
-      "acquisition_method_file_name",
-      "dilution_factor",
-      "injection_volume",
-      "original_file_path",
-      "instrument_product_name",
-      "measurement_user_name",
-      "plate_code",
-      "well_code",
-      "measurement_date_time",
-      "instrument_manufacturer",
-      "source_file_definition",
-      "supplemental_properties"};
+  static constexpr auto kFields = kMeasurementFieldNames;
 };
 
 struct FunctionIndexRecord : SlotRecord<3> {

@@ -17,23 +17,6 @@ using namespace nb::literals;
 namespace vorn::py {
 namespace {
 
-constexpr const char* kMetadata[] = {
-    "hash",
-    "sample_name",
-    "sample_id",
-    "acquisition_method_file_name",
-    "dilution_factor",
-    "injection_volume",
-    "original_file_path",
-    "instrument_product_name",
-    "measurement_user_name",
-    "plate_code",
-    "well_code",
-    "measurement_date_time",
-    "instrument_manufacturer",
-    "source_file_definition",
-    "supplemental_properties"};
-
 nb::object description(const Measurement& m) {
   return m.slots[Measurement::kMeasurementIndex].attr("_MeasurementIndex__measurement_description");
 }
@@ -190,7 +173,7 @@ void register_measurement(nb::module_& m) {
   cls.def_prop_ro(
       "index", [](Measurement& x) { return x.slots[Measurement::kIndex]; },
       "Position of the measurement in its file.");
-  for (const char* field : kMetadata)
+  for (const char* field : kMeasurementFieldNames)
     cls.def_prop_ro(
         field, [field](Measurement& x) { return metadata(x, field); },
         "Metadata field of the same name, as stored (None when absent).");

@@ -25,12 +25,36 @@ uint16_t version_part(nb::handle v) {
   return static_cast<uint16_t>(x);
 }
 
-std::optional<std::string> date_time_text(nb::handle h) {
+// The measurement's metadata from the keywords, by the kind of each field
+// (VORN_MEASUREMENT_FIELDS): its conversion and its default.
+std::optional<std::string> keyword_text(nb::handle h, const char* name) {
+  return opt_text(h, name);
+}
+std::optional<double> keyword_number(nb::handle h, const char* name) {
+  return opt_double(h, name);
+}
+std::optional<std::string> keyword_date_time(nb::handle h, const char* name) {
   if (absent(h)) return std::nullopt;
   if (nb::isinstance<nb::str>(h)) return nb::cast<std::string>(h);
   if (nb::hasattr(h, "isoformat")) return nb::cast<std::string>(h.attr("isoformat")());
-  throw nb::type_error("measurement_date_time must be str, a datetime or None");
+  throw nb::type_error((std::string(name) + " must be str, a datetime or None").c_str());
 }
+std::optional<Properties> keyword_properties(nb::handle h, const char*) {
+  if (absent(h)) return std::nullopt;
+  return properties_from_python(h);
+}
+nb::object text_default() {
+  return nb::none();
+}
+nb::object number_default() {
+  return nb::none();
+}
+nb::object date_time_default() {
+  return nb::none();
+}
+nb::object properties_default() {
+  return nb::dict();
+}  // stored as an empty table
 
 nb::object function_writer(MeasurementWriter& m, FunctionSpec spec, FunctionKind kind) {
   auto& w = nb::cast<VornWriter&>(m.writer);
@@ -78,44 +102,23 @@ void register_writer(nb::module_& m) {
           "Whether the file is complete and in place.")
       .def(
           "add_measurement",
-          [](nb::handle self, nb::handle hash, nb::handle sample_name, nb::handle sample_id,
-             nb::handle acquisition_method_file_name, nb::handle dilution_factor,
-             nb::handle injection_volume, nb::handle original_file_path,
-             nb::handle instrument_product_name, nb::handle measurement_user_name,
-             nb::handle plate_code, nb::handle well_code, nb::handle measurement_date_time,
-             nb::handle instrument_manufacturer, nb::handle source_file_definition,
-             nb::handle supplemental_properties) {
+          [](nb::handle self
+#define VORN_FIELD(member, type, words, kind) , nb::handle member
+                 VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
+          ) {
             MeasurementDescription d;
-            d.hash = opt_text(hash, "hash");
-            d.sample_name = opt_text(sample_name, "sample_name");
-            d.sample_id = opt_text(sample_id, "sample_id");
-            d.acquisition_method_file_name =
-                opt_text(acquisition_method_file_name, "acquisition_method_file_name");
-            d.dilution_factor = opt_double(dilution_factor, "dilution_factor");
-            d.injection_volume = opt_double(injection_volume, "injection_volume");
-            d.original_file_path = opt_text(original_file_path, "original_file_path");
-            d.instrument_product_name = opt_text(instrument_product_name, "instrument_product_name");
-            d.measurement_user_name = opt_text(measurement_user_name, "measurement_user_name");
-            d.plate_code = opt_text(plate_code, "plate_code");
-            d.well_code = opt_text(well_code, "well_code");
-            d.measurement_date_time = date_time_text(measurement_date_time);
-            d.instrument_manufacturer = opt_text(instrument_manufacturer, "instrument_manufacturer");
-            d.source_file_definition = opt_text(source_file_definition, "source_file_definition");
-            if (!absent(supplemental_properties))
-              d.supplemental_properties = properties_from_python(supplemental_properties);
+#define VORN_FIELD(member, type, words, kind) d.member = keyword_##kind(member, #member);
+            VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
             size_t id = nb::inst_ptr<VornWriter>(self)->get().add_measurement(std::move(d));
             return make_instance<MeasurementWriter>(nb::borrow(self), id);
           },
-          nb::kw_only(), "hash"_a.none() = nb::none(), "sample_name"_a.none() = nb::none(),
-          "sample_id"_a.none() = nb::none(), "acquisition_method_file_name"_a.none() = nb::none(),
-          "dilution_factor"_a.none() = nb::none(), "injection_volume"_a.none() = nb::none(),
-          "original_file_path"_a.none() = nb::none(),
-          "instrument_product_name"_a.none() = nb::none(),
-          "measurement_user_name"_a.none() = nb::none(), "plate_code"_a.none() = nb::none(),
-          "well_code"_a.none() = nb::none(), "measurement_date_time"_a.none() = nb::none(),
-          "instrument_manufacturer"_a.none() = nb::none(),
-          "source_file_definition"_a.none() = nb::none(),
-          "supplemental_properties"_a.none() = nb::dict(),
+          nb::kw_only()
+#define VORN_FIELD(member, type, words, kind) , nb::arg(#member).none() = kind##_default()
+              VORN_MEASUREMENT_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
+                  ,
           "Adds a measurement with its metadata (all keyword arguments, None for absent).")
       .def(
           "finish",
