@@ -28,9 +28,15 @@ SpectrumRows::SpectrumRows(nb::handle list, Columns columns) {
     records_.push_back(nb::borrow(item));
     SpectrumEntry e(item);
     double rt = kNaN;
-    bool exact = e.retention_time(rt), timed = exact;
-    if (!exact) {
-      nb::object value = e.get(kRetentionTime);
+    // Read through the field's object, which a description makes once and
+    // keeps: on every later call that costs less than its decoded row, which
+    // lies apart from the description in a block of its own.
+    nb::object value = e.get(kRetentionTime);
+    const bool exact = PyFloat_CheckExact(value.ptr());
+    bool timed = exact;
+    if (exact) {
+      rt = PyFloat_AS_DOUBLE(value.ptr());
+    } else {
       timed = !is_none_eq(value);
       if (timed) {
         rt = PyFloat_AsDouble(value.ptr());
