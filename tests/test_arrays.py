@@ -272,3 +272,38 @@ def test_analysis_without_timed_spectra(tmp_path):
         rt, wavelengths, matrix = d.absorbance_matrix()
         assert matrix.shape == (0, 5) and wavelengths.tolist() == [200, 202, 204, 206, 208]
         assert d.chromatogram_arrays((200, 300))[1].shape == (0,)
+
+
+class CountingCondition:
+    """A condition from Python: counts how often its MS level is read."""
+
+    reads = 0
+
+    def __init__(self, ms_level):
+        self._ms_level = ms_level
+
+    @property
+    def ms_level(self):
+        CountingCondition.reads += 1
+        return self._ms_level
+
+
+def test_python_conditions_are_asked_once_each_after_the_time_range(mixed_file):
+    """The MS level of a condition object is read once however many spectra
+    share it, and only for spectra inside the retention-time range."""
+    with access.VornFile(str(mixed_file)) as f:
+        a = f[0].qual_analyses[0]
+        shared = {1: CountingCondition(1), 2: CountingCondition(2)}
+        outside = CountingCondition(2)  # spectrum 11 is an MS2 spectrum
+        for i, record in enumerate(a._QualAnalysis__spectrum_index_list):
+            d = record._SpectrumIndex__spectrum_description
+            level = d._InternalSpectrumDescription__ms_level
+            condition = outside if i == 11 else shared[level]
+            d._InternalSpectrumDescription__acquisition_condition = condition
+        CountingCondition.reads = 0
+        rt, _ = a.xic_arrays([(100, 1000)], ms_level=1, rt_range=(0.0, 1.05))
+        assert rt.tolist() == pytest.approx([0.0, 0.2, 0.4, 0.6, 0.8, 1.0])
+        assert CountingCondition.reads == 2  # spectrum 11 (1.1) lies outside the range
+        CountingCondition.reads = 0
+        assert len(a.tic_arrays(ms_level=2)[0]) == 5
+        assert CountingCondition.reads == 3
