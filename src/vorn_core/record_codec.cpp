@@ -305,70 +305,85 @@ FunctionDescription decode_function(ByteCursor& in) {
   return f;
 }
 
+namespace {
+
+// How each spectrum description field is stored (VORN_SPECTRUM_FIELDS).
+struct F64 {
+  static void put(ByteSink& out, double v) { out.f64(v); }
+  static double get(ByteCursor& in, const char* what) { return in.f64(what); }
+};
+struct U32 {
+  static void put(ByteSink& out, uint32_t v) { out.u32(v); }
+  static uint32_t get(ByteCursor& in, const char* what) { return in.u32(what); }
+};
+struct I64 {
+  static void put(ByteSink& out, int64_t v) { out.i64(v); }
+  static int64_t get(ByteCursor& in, const char* what) { return in.i64(what); }
+};
+struct PolarityCode {
+  static void put(ByteSink& out, Polarity v) { out.u8(static_cast<uint8_t>(v)); }
+  static Polarity get(ByteCursor& in, const char* what) {
+    return enum_code<Polarity>(in.u8(what), kMaxPolarity, in.position() - 1, what);
+  }
+};
+struct SpectrumTypeCode {
+  static void put(ByteSink& out, SpectrumType v) { out.u8(static_cast<uint8_t>(v)); }
+  static SpectrumType get(ByteCursor& in, const char* what) {
+    return enum_code<SpectrumType>(in.u8(what), kMaxSpectrumType, in.position() - 1, what);
+  }
+};
+struct RangePair {
+  static void put(ByteSink& out, const Range& r) { put_range(out, r); }
+  static Range get(ByteCursor& in, const char* what) { return get_range(in, what); }
+};
+struct ProfileFlag {
+  static void put(ByteSink& out, bool v) { out.u8(v ? 1 : 0); }
+  static bool get(ByteCursor& in, const char* what) {
+    uint64_t at = in.position();
+    uint8_t b = in.u8(what);
+    if (b > 1) throw FormatError(std::string(what) + " is neither 0 nor 1", at);
+    return b == 1;
+  }
+};
+struct PropertyTable {
+  static void put(ByteSink& out, const Properties& p) { encode(out, p); }
+  static Properties get(ByteCursor& in, const char*) { return decode_properties(in); }
+};
+struct Text {
+  static void put(ByteSink& out, const std::string& v) { out.str(v); }
+  static std::string get(ByteCursor& in, const char* what) { return in.str(what); }
+};
+// A count and as many 64-bit integers, the count within `Limit`.
+template <uint64_t Limit, const char* CountWords>
+struct IntList {
+  static void put(ByteSink& out, const std::vector<int64_t>& v) {
+    out.u32(static_cast<uint32_t>(v.size()));
+    for (int64_t x : v) out.i64(x);
+  }
+  static std::vector<int64_t> get(ByteCursor& in, const char* what) {
+    uint64_t n = in.count(in.u32(CountWords), Limit, 8, CountWords);
+    std::vector<int64_t> v(n);
+    for (uint64_t i = 0; i < n; ++i) v[i] = in.i64(what);
+    return v;
+  }
+};
+constexpr char kProductIndexCount[] = "product index count";
+constexpr char kChargeStateCount[] = "possible charge state count";
+using ProductIndexList = IntList<limits::kProductIndices, kProductIndexCount>;
+using ChargeStateList = IntList<limits::kChargeStates, kChargeStateCount>;
+
+}  // namespace
+
 void encode(ByteSink& out, const SpectrumDescription& s) {
-  uint32_t mask = 0;
-  int bit = 0;
-  auto note = [&](bool present) {
-    if (present) mask |= 1u << bit;
-    ++bit;
-  };
-  note(s.retention_time.has_value());
-  note(s.acquisition_condition_index.has_value());
-  note(s.ms_level.has_value());
-  note(s.polarity.has_value());
-  note(s.collision_energy.has_value());
-  note(s.cone_voltage.has_value());
-  note(s.mass_range.has_value());
-  note(s.precursor_range.has_value());
-  note(s.precursor_value.has_value());
-  note(s.precursor_index.has_value());
-  note(s.product_indices.has_value());
-  note(s.spectrum_type.has_value());
-  note(s.is_profile_spectrum_measured.has_value());
-  note(s.current_total_ion.has_value());
-  note(s.base_peak_mz.has_value());
-  note(s.base_peak_intensity.has_value());
-  note(s.supplemental_properties.has_value());
-  note(s.precursor_charge.has_value());
-  note(s.possible_charge_states.has_value());
-  note(s.precursor_intensity.has_value());
-  note(s.activation_method.has_value());
-  note(s.isolation_window_target.has_value());
-  note(s.isolation_window_lower_offset.has_value());
-  note(s.isolation_window_upper_offset.has_value());
-  note(s.ion_injection_time.has_value());
-  out.u32(mask);
-  if (s.retention_time) out.f64(*s.retention_time);
-  if (s.acquisition_condition_index) out.u32(*s.acquisition_condition_index);
-  if (s.ms_level) out.i64(*s.ms_level);
-  if (s.polarity) out.u8(static_cast<uint8_t>(*s.polarity));
-  if (s.collision_energy) out.f64(*s.collision_energy);
-  if (s.cone_voltage) out.f64(*s.cone_voltage);
-  if (s.mass_range) put_range(out, *s.mass_range);
-  if (s.precursor_range) put_range(out, *s.precursor_range);
-  if (s.precursor_value) out.f64(*s.precursor_value);
-  if (s.precursor_index) out.i64(*s.precursor_index);
-  if (s.product_indices) {
-    out.u32(static_cast<uint32_t>(s.product_indices->size()));
-    for (int64_t v : *s.product_indices) out.i64(v);
-  }
-  if (s.spectrum_type) out.u8(static_cast<uint8_t>(*s.spectrum_type));
-  if (s.is_profile_spectrum_measured) out.u8(*s.is_profile_spectrum_measured ? 1 : 0);
-  if (s.current_total_ion) out.f64(*s.current_total_ion);
-  if (s.base_peak_mz) out.f64(*s.base_peak_mz);
-  if (s.base_peak_intensity) out.f64(*s.base_peak_intensity);
-  if (s.supplemental_properties) encode(out, *s.supplemental_properties);
-  if (s.precursor_charge) out.i64(*s.precursor_charge);
-  if (s.possible_charge_states) {
-    out.u32(static_cast<uint32_t>(s.possible_charge_states->size()));
-    for (int64_t v : *s.possible_charge_states) out.i64(v);
-  }
-  if (s.precursor_intensity) out.f64(*s.precursor_intensity);
-  put_opt_str(out, s.activation_method);
-  if (s.isolation_window_target) out.f64(*s.isolation_window_target);
-  if (s.isolation_window_lower_offset) out.f64(*s.isolation_window_lower_offset);
-  if (s.isolation_window_upper_offset) out.f64(*s.isolation_window_upper_offset);
-  if (s.ion_injection_time) out.f64(*s.ion_injection_time);
+  MaskWriter mask;
+#define VORN_FIELD(member, type, codec, words) mask.note(s.member);
+  VORN_SPECTRUM_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
+  out.u32(mask.mask());
+#define VORN_FIELD(member, type, codec, words) \
+  if (s.member) codec::put(out, *s.member);
+  VORN_SPECTRUM_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
 }
 
 SpectrumDescription decode_spectrum(ByteCursor& in, uint16_t minor) {
@@ -376,52 +391,11 @@ SpectrumDescription decode_spectrum(ByteCursor& in, uint16_t minor) {
   uint32_t mask = in.u32("spectrum description");
   check_mask(mask, spectrum_description_fields(minor), at, "spectrum description");
   SpectrumDescription s;
-  auto has = [&](int bit) { return (mask & (1u << bit)) != 0; };
-  if (has(0)) s.retention_time = in.f64("retention time");
-  if (has(1)) s.acquisition_condition_index = in.u32("acquisition condition index");
-  if (has(2)) s.ms_level = in.i64("ms level");
-  if (has(3))
-    s.polarity = enum_code<Polarity>(in.u8("polarity"), kMaxPolarity, in.position() - 1, "polarity");
-  if (has(4)) s.collision_energy = in.f64("collision energy");
-  if (has(5)) s.cone_voltage = in.f64("cone voltage");
-  if (has(6)) s.mass_range = get_range(in, "mass range");
-  if (has(7)) s.precursor_range = get_range(in, "precursor range");
-  if (has(8)) s.precursor_value = in.f64("precursor value");
-  if (has(9)) s.precursor_index = in.i64("precursor index");
-  if (has(10)) {
-    uint64_t n = in.count(in.u32("product index count"), limits::kProductIndices, 8,
-                          "product index count");
-    std::vector<int64_t> v(n);
-    for (uint64_t i = 0; i < n; ++i) v[i] = in.i64("product index");
-    s.product_indices = std::move(v);
-  }
-  if (has(11))
-    s.spectrum_type = enum_code<SpectrumType>(in.u8("spectrum type"), kMaxSpectrumType,
-                                              in.position() - 1, "spectrum type");
-  if (has(12)) {
-    uint64_t bat = in.position();
-    uint8_t b = in.u8("profile flag");
-    if (b > 1) throw FormatError("profile flag is neither 0 nor 1", bat);
-    s.is_profile_spectrum_measured = b == 1;
-  }
-  if (has(13)) s.current_total_ion = in.f64("total ion current");
-  if (has(14)) s.base_peak_mz = in.f64("base peak m/z");
-  if (has(15)) s.base_peak_intensity = in.f64("base peak intensity");
-  if (has(16)) s.supplemental_properties = decode_properties(in);
-  if (has(17)) s.precursor_charge = in.i64("precursor charge");
-  if (has(18)) {
-    uint64_t n = in.count(in.u32("possible charge state count"), limits::kChargeStates, 8,
-                          "possible charge state count");
-    std::vector<int64_t> v(n);
-    for (uint64_t i = 0; i < n; ++i) v[i] = in.i64("possible charge state");
-    s.possible_charge_states = std::move(v);
-  }
-  if (has(19)) s.precursor_intensity = in.f64("precursor intensity");
-  if (has(20)) s.activation_method = in.str("activation method");
-  if (has(21)) s.isolation_window_target = in.f64("isolation window target");
-  if (has(22)) s.isolation_window_lower_offset = in.f64("isolation window lower offset");
-  if (has(23)) s.isolation_window_upper_offset = in.f64("isolation window upper offset");
-  if (has(24)) s.ion_injection_time = in.f64("ion injection time");
+  int bit = 0;
+#define VORN_FIELD(member, type, codec, words) \
+  if (mask & (1u << bit++)) s.member = codec::get(in, words);
+  VORN_SPECTRUM_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
   return s;
 }
 

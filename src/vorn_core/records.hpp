@@ -97,33 +97,45 @@ struct FunctionDescription {
   bool wavelengths_f32 = false;
 };
 
+// The spectrum description's fields in their stored order (bit i of the
+// record's presence mask stands for field i), as X(member, type, codec,
+// words): `codec` names how the value is stored (record_codec.cpp), `words`
+// names it in messages. The fields from precursor_charge on were added in
+// format 1.1 (spectrum_description_fields in format.hpp). The record and its
+// codec are made from this one list.
+#define VORN_SPECTRUM_FIELDS(X)                                                             \
+  X(retention_time, double, F64, "retention time")                                          \
+  X(acquisition_condition_index, uint32_t, U32, "acquisition condition index")              \
+  X(ms_level, int64_t, I64, "ms level")                                                     \
+  X(polarity, Polarity, PolarityCode, "polarity")                                           \
+  X(collision_energy, double, F64, "collision energy")                                      \
+  X(cone_voltage, double, F64, "cone voltage")                                              \
+  X(mass_range, Range, RangePair, "mass range")                                             \
+  X(precursor_range, Range, RangePair, "precursor range")                                   \
+  X(precursor_value, double, F64, "precursor value")                                        \
+  X(precursor_index, int64_t, I64, "precursor index")                                       \
+  X(product_indices, std::vector<int64_t>, ProductIndexList, "product index")               \
+  X(spectrum_type, SpectrumType, SpectrumTypeCode, "spectrum type")                         \
+  X(is_profile_spectrum_measured, bool, ProfileFlag, "profile flag")                        \
+  X(current_total_ion, double, F64, "total ion current")                                    \
+  X(base_peak_mz, double, F64, "base peak m/z")                                             \
+  X(base_peak_intensity, double, F64, "base peak intensity")                                \
+  X(supplemental_properties, Properties, PropertyTable, "supplemental properties")          \
+  X(precursor_charge, int64_t, I64, "precursor charge")                                     \
+  X(possible_charge_states, std::vector<int64_t>, ChargeStateList, "possible charge state") \
+  X(precursor_intensity, double, F64, "precursor intensity")                                \
+  /* PSI-MS term names, ", " between several */                                             \
+  X(activation_method, std::string, Text, "activation method")                              \
+  X(isolation_window_target, double, F64, "isolation window target")                        \
+  X(isolation_window_lower_offset, double, F64, "isolation window lower offset")            \
+  X(isolation_window_upper_offset, double, F64, "isolation window upper offset")            \
+  /* milliseconds */                                                                        \
+  X(ion_injection_time, double, F64, "ion injection time")
+
 struct SpectrumDescription {
-  std::optional<double> retention_time;
-  std::optional<uint32_t> acquisition_condition_index;
-  std::optional<int64_t> ms_level;
-  std::optional<Polarity> polarity;
-  std::optional<double> collision_energy;
-  std::optional<double> cone_voltage;
-  std::optional<Range> mass_range;
-  std::optional<Range> precursor_range;
-  std::optional<double> precursor_value;
-  std::optional<int64_t> precursor_index;
-  std::optional<std::vector<int64_t>> product_indices;
-  std::optional<SpectrumType> spectrum_type;
-  std::optional<bool> is_profile_spectrum_measured;
-  std::optional<double> current_total_ion;
-  std::optional<double> base_peak_mz;
-  std::optional<double> base_peak_intensity;
-  std::optional<Properties> supplemental_properties;
-  // Format 1.1: details of the first precursor and of the scan.
-  std::optional<int64_t> precursor_charge;
-  std::optional<std::vector<int64_t>> possible_charge_states;
-  std::optional<double> precursor_intensity;
-  std::optional<std::string> activation_method;  // PSI-MS term names, ", " between several
-  std::optional<double> isolation_window_target;
-  std::optional<double> isolation_window_lower_offset;
-  std::optional<double> isolation_window_upper_offset;
-  std::optional<double> ion_injection_time;  // milliseconds
+#define VORN_FIELD(member, type, codec, words) std::optional<type> member;
+  VORN_SPECTRUM_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
 };
 
 }  // namespace vorn
