@@ -40,12 +40,18 @@ def leftovers(folder):
 
 def start_and_pause(source, dest, *options):
     """Starts zelc --background and stops it (SIGSTOP) once it is some way in,
-    with its temporary file on disk."""
-    p = subprocess.Popen(
-        [zelc_program(), source, "-dest", dest, "--background", *options],
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-    )
+    with its temporary file on disk. zelc keeps a signal ignored that it was
+    started with ignored (as under nohup), so the hang-up signal is given to it
+    at its default."""
+    hangup = signal.signal(signal.SIGHUP, signal.SIG_DFL)
+    try:
+        p = subprocess.Popen(
+            [zelc_program(), source, "-dest", dest, "--background", *options],
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+        )
+    finally:
+        signal.signal(signal.SIGHUP, hangup)
     for line in p.stdout:
         if line.strip() and line[0:1].isdigit() and float(line) >= 3.0:
             break
