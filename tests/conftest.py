@@ -94,6 +94,15 @@ def sample_sources():
     return [found[name] for name in sorted(found)]
 
 
+def sample_named(name):
+    """The sample file called `name`; skips the test where it is not here
+    (a checkout without the shared data folder has only the bundled ones)."""
+    for p in sample_sources():
+        if p.name == name:
+            return p
+    pytest.skip(f"{name} is not here")
+
+
 @pytest.fixture(scope="session")
 def convert_sample(tmp_path_factory):
     """Converts a sample file with the installed zelc once per session; returns the container."""

@@ -4,7 +4,7 @@ the spectra they name; the native and the reader-protocol paths agree."""
 
 import numpy as np
 import pytest
-from conftest import sample_sources
+from conftest import sample_named, sample_sources
 from mzml_oracle import read_mzml, retention_time
 
 from vorn_data_access import access
@@ -114,7 +114,7 @@ def test_dad_arrays_equal_point_lists(sample):
 
 
 def test_scan_filter_separates_the_analyzers_of_a_hybrid(convert_sample):
-    source = next(p for p in SOURCES if p.name == "small.mzML")
+    source = sample_named("small.mzML")
     expected = {"FTMS": [], "ITMS": []}
     with read_mzml(source) as reader:
         for s in reader:

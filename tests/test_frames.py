@@ -38,9 +38,9 @@ def test_spectra_frame(small_file):
 
 
 def test_spectra_frame_of_a_thermo_run(convert_sample):
-    from conftest import sample_sources
+    from conftest import sample_named
 
-    source = next(p for p in sample_sources() if p.name == "small.mzML")
+    source = sample_named("small.mzML")
     with access.VornFile(str(convert_sample(source))) as f:
         frame = f[0].qual_analyses[0].spectra_frame()
     ms2 = frame[frame["ms_level"] == 2]

@@ -7,7 +7,7 @@ import xml.etree.ElementTree as ET
 
 import numpy as np
 import pytest
-from conftest import sample_sources
+from conftest import sample_named, sample_sources
 from mzml_oracle import chromatograms
 
 from vorn_data_access import access, traces
@@ -103,7 +103,7 @@ def test_lookups_by_transition(convert_sample):
 
 def test_traces_frame(convert_sample):
     pytest.importorskip("pandas")
-    source = next(p for p in TRACE_FILES if p.name == "Spyogenes.chrom.mzML")
+    source = sample_named("Spyogenes.chrom.mzML")
     with access.VornFile(str(convert_sample(source))) as f:
         a = f[0].quan_analyses[0]
         frame = a.traces_frame()

@@ -186,6 +186,7 @@ namespace {
 
 vorn::FloatArray decoded(EncodedArray& a) {
   vorn::FloatArray values = decode_mzml_array(a.text(), a.encoding);
+  if (a.mapping) a.mapping->used(a.mapped);
   std::string().swap(a.base64);
   a.mapping.reset();
   return values;

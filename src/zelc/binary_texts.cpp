@@ -66,7 +66,7 @@ size_t BinaryTexts::filter(std::string_view in, bool last, std::string& out) {
 }
 
 size_t BinaryTexts::filter_mapped(std::string_view file, size_t from, size_t until,
-                                  const std::shared_ptr<const void>& mapping,
+                                  const std::shared_ptr<const MappedSource>& mapping,
                                   const std::function<void(std::string_view)>& emit) {
   mapping_ = mapping;
   Output output;

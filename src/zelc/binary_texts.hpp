@@ -23,13 +23,15 @@
 #include <string>
 #include <string_view>
 
+#include "mapped_source.hpp"
+
 namespace zelc {
 
 // A lifted text: its own copy, or a view of a mapped file it keeps alive.
 struct LiftedText {
   std::string copy;
   std::string_view view;
-  std::shared_ptr<const void> mapping;
+  std::shared_ptr<const MappedSource> mapping;
   std::string_view text() const { return mapping ? view : std::string_view(copy); }
 };
 
@@ -45,7 +47,7 @@ class BinaryTexts {
   // Filters from `from` to about `until` (it stops where a tag starts), hands
   // the bytes expat is to read to `emit`, and returns where it stopped.
   size_t filter_mapped(std::string_view file, size_t from, size_t until,
-                       const std::shared_ptr<const void>& mapping,
+                       const std::shared_ptr<const MappedSource>& mapping,
                        const std::function<void(std::string_view)>& emit);
 
   // Whether `text` (a <binary> element's text as expat gave it) is a marker.
@@ -65,7 +67,7 @@ class BinaryTexts {
   std::string text_;
   size_t text_from_ = 0;
   size_t text_lines_ = 0;
-  std::shared_ptr<const void> mapping_;  // set while filtering mapped input
+  std::shared_ptr<const MappedSource> mapping_;  // set while filtering mapped input
   std::deque<std::pair<uint64_t, LiftedText>> texts_;
   uint64_t next_id_ = 0;
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "binary_array.hpp"
+#include "mapped_source.hpp"
 #include "vorn_core/float_array.hpp"
 
 namespace zelc {
@@ -80,7 +81,7 @@ struct EncodedArray {
   // which `mapping` keeps in memory.
   std::string base64;
   std::string_view mapped;
-  std::shared_ptr<const void> mapping;
+  std::shared_ptr<const MappedSource> mapping;
   std::string_view text() const { return mapping ? mapped : std::string_view(base64); }
   ArrayEncoding encoding;  // an mzML array
   // mzXML peaks: m/z and intensity pairs of this precision (0: an mzML array).

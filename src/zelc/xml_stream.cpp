@@ -1,12 +1,9 @@
 #include "xml_stream.hpp"
 
 #include "binary_texts.hpp"
+#include "mapped_source.hpp"
 
 #include <expat.h>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -156,40 +153,9 @@ const char* attribute(const char** attributes, const char* name) {
 
 namespace {
 
-// A plain (not gzip-compressed) file mapped into memory, read only.
-class MappedInput {
- public:
-  static std::shared_ptr<MappedInput> open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat st;
-    unsigned char magic[2] = {0, 0};
-    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-                       ::pread(fd, magic, 2, 0) >= 0 && !(magic[0] == 0x1f && magic[1] == 0x8b);
-    void* data =
-        plain ? ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
-              : MAP_FAILED;
-    ::close(fd);
-    if (data == MAP_FAILED) return nullptr;
-    ::madvise(data, static_cast<size_t>(st.st_size), MADV_SEQUENTIAL);
-    auto m = std::make_shared<MappedInput>();
-    m->data_ = static_cast<const char*>(data);
-    m->size_ = static_cast<size_t>(st.st_size);
-    return m;
-  }
-  ~MappedInput() {
-    if (data_) ::munmap(const_cast<char*>(data_), size_);
-  }
-  std::string_view bytes() const { return {data_, size_}; }
-
- private:
-  const char* data_ = nullptr;
-  size_t size_ = 0;
-};
-
 // Parses a mapped file with its <binary> texts lifted out: expat reads the
 // file's own bytes, nothing is copied.
-void parse_mapped(const std::shared_ptr<MappedInput>& input, XML_Parser parser,
+void parse_mapped(const std::shared_ptr<MappedSource>& input, XML_Parser parser,
                   BinaryTexts& binary_texts,
                   const std::function<void(uint64_t, uint64_t)>& progress) {
   const std::string_view file = input->bytes();
@@ -202,6 +168,7 @@ void parse_mapped(const std::shared_ptr<MappedInput>& input, XML_Parser parser,
   };
   for (size_t at = 0; at < file.size();) {
     at = binary_texts.filter_mapped(file, at, at + kPiece, input, emit);
+    input->release_read(at);
     progress(at, file.size());
   }
   if (XML_Parse(parser, nullptr, 0, 1) == XML_STATUS_ERROR) xml_error(parser);
@@ -215,7 +182,7 @@ void parse_xml_file(const std::string& path, XmlHandler& handler,
   Callbacks callbacks{&handler};
   std::unique_ptr<XML_ParserStruct, ExpatFree> parser(new_parser(callbacks));
   if (binary_texts) {
-    if (auto input = MappedInput::open(path)) {
+    if (auto input = MappedSource::open(path)) {
       parse_mapped(input, parser.get(), *binary_texts, progress);
       return;
     }
