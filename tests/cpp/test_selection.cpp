@@ -62,3 +62,17 @@ TEST_CASE("select: each condition number is asked about once") {
   CHECK(rows == std::vector<size_t>{1, 4});
   CHECK(asked == std::vector<uint32_t>{0, 1});  // row 3 has no time: 2 is never asked
 }
+
+TEST_CASE("select: a row at a time chooses as the whole table does") {
+  const SpectrumTable t = table({1, 2, 3, 4, 5}, {1, 0, 1, 1, 1}, {0, 0, 1, 0, 0});
+  std::vector<uint32_t> asked;
+  RowChooser chooser([&](uint32_t c) {
+    asked.push_back(c);
+    return c == 0;
+  });
+  std::vector<size_t> rows;
+  for (size_t r = 0; r < t.size(); ++r)
+    if (chooser.chosen(t, r, [&](size_t row) { return t.rt[row] < 5; })) rows.push_back(r);
+  CHECK(rows == std::vector<size_t>{0, 3});
+  CHECK(asked == std::vector<uint32_t>{0, 1});
+}

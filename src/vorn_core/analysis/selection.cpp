@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "condition_ids.hpp"
 
 namespace vorn::analysis {
 
@@ -10,14 +9,10 @@ std::vector<size_t> select_rows(const SpectrumTable& t,
                                 const std::function<bool(uint32_t)>& accepts,
                                 const std::function<bool(size_t)>& in_range) {
   std::vector<size_t> out;
-  ConditionAnswers answers(1);
-  auto ask = [&](uint32_t id, size_t) { return accepts(id); };
-  for (size_t r = 0; r < t.size(); ++r) {
-    if (!t.timed[r]) continue;
-    if (accepts && !answers.get(t.condition[r], 0, ask)) continue;
-    if (in_range && !in_range(r)) continue;
-    out.push_back(r);
-  }
+  RowChooser chooser(accepts);
+  for (size_t r = 0; r < t.size(); ++r)
+    if (chooser.chosen(t, r, [&](size_t row) { return !in_range || in_range(row); }))
+      out.push_back(r);
   return out;
 }
 

@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <utility>
 #include <vector>
 
+#include "condition_ids.hpp"
 #include "spectrum_table.hpp"
 
 namespace vorn::analysis {
@@ -18,6 +20,28 @@ namespace vorn::analysis {
 std::vector<size_t> select_rows(const SpectrumTable& table,
                                 const std::function<bool(uint32_t condition)>& accepts,
                                 const std::function<bool(size_t row)>& in_range);
+
+// The same choice a row at a time, for a caller that fills the table row by
+// row and uses each chosen row while it is at hand (rows in order, each
+// asked once).
+class RowChooser {
+ public:
+  explicit RowChooser(std::function<bool(uint32_t condition)> accepts)
+      : accepts_(std::move(accepts)) {}
+
+  template <typename InRange>
+  bool chosen(const SpectrumTable& t, size_t r, InRange&& in_range) {
+    if (!t.timed[r]) return false;
+    if (accepts_ &&
+        !answers_.get(t.condition[r], 0, [&](uint32_t id, size_t) { return accepts_(id); }))
+      return false;
+    return in_range(r);
+  }
+
+ private:
+  std::function<bool(uint32_t)> accepts_;
+  ConditionAnswers answers_{1};
+};
 
 // Rows with a retention time, in order.
 std::vector<size_t> timed_rows(const SpectrumTable& table);

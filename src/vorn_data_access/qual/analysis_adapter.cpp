@@ -14,7 +14,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
-SpectrumRows::SpectrumRows(nb::handle list, Columns columns) {
+SpectrumRows::SpectrumRows(nb::handle list, Columns columns, const EachRow& each) {
   const Py_ssize_t n = PyObject_Length(list.ptr());
   if (n < 0) throw nb::python_error();
   auto& t = table;
@@ -60,6 +60,7 @@ SpectrumRows::SpectrumRows(nb::handle list, Columns columns) {
       }
       t.condition.push_back(id);
     }
+    if (each) each(*this, records_.size() - 1, e);
   }
 }
 

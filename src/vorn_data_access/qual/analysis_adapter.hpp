@@ -37,7 +37,12 @@ struct Columns {
 
 class SpectrumRows {
  public:
-  SpectrumRows(nb::handle spectrum_index_list, Columns columns);
+  // Called with each row as soon as it is filled, while its record is at
+  // hand: a kernel that uses rows one at a time reads each record once.
+  using EachRow =
+      std::function<void(const SpectrumRows& rows, size_t row, const SpectrumEntry& entry)>;
+
+  SpectrumRows(nb::handle spectrum_index_list, Columns columns, const EachRow& each = nullptr);
 
   analysis::SpectrumTable table;
 

@@ -112,26 +112,28 @@ nb::object get_spectrum(QualAnalysis& a, nb::handle index) {
 // the retention-time range, in spectrum order; no spectrum data is read.
 nb::list summary_chromatogram(QualAnalysis& a, nb::handle condition, nb::handle rt_range,
                               int intensity_field) {
-  SpectrumRows rows(a.spectrum_index_list, {.conditions = true});
   const ValueRange* native_range = exact<ValueRange>(rt_range);
   const bool limited = !is_none_eq(rt_range);
-  // The spectrum's condition on the left, so its equality decides.
-  std::vector<size_t> chosen = analysis::select_rows(
-      rows.table, [&](uint32_t id) { return eq(rows.condition(id), condition); },
-      [&](size_t r) {
-        if (!limited) return true;
-        if (native_range && rows.exact_time(r)) return native_range->contains(rows.table.rt[r]);
-        return range_contains(rt_range, rows.entry(r).get(kRetentionTime));
-      });
-  nb::list out = nb::steal<nb::list>(PyList_New(static_cast<Py_ssize_t>(chosen.size())));
-  if (!out.is_valid()) throw nb::python_error();
+  nb::list out;
   PointMaker points;
-  for (size_t i = 0; i < chosen.size(); ++i) {
-    SpectrumEntry e = rows.entry(chosen[i]);
-    nb::object p = points.make(e.get(kIndex), e.get(kRetentionTime), e.get(intensity_field),
-                               e.get(kBasePeakMz));
-    PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), p.release().ptr());
-  }
+  const SpectrumRows* rows = nullptr;
+  // The spectrum's condition on the left, so its equality decides.
+  analysis::RowChooser chooser([&](uint32_t id) { return eq(rows->condition(id), condition); });
+  // Filled a row at a time, each chosen spectrum's point made while its
+  // record is at hand: one walk over the records.
+  SpectrumRows filled(a.spectrum_index_list, {.conditions = true},
+                      [&](const SpectrumRows& at, size_t r, const SpectrumEntry& e) {
+                        rows = &at;
+                        const bool chosen = chooser.chosen(at.table, r, [&](size_t) {
+                          if (!limited) return true;
+                          if (native_range && at.exact_time(r))
+                            return native_range->contains(at.table.rt[r]);
+                          return range_contains(rt_range, e.get(kRetentionTime));
+                        });
+                        if (chosen)
+                          points.append(out, e.get(kIndex), e.get(kRetentionTime),
+                                        e.get(intensity_field), e.get(kBasePeakMz));
+                      });
   return out;
 }
 
