@@ -16,6 +16,8 @@ container in a cold process (xic_arrays, and get_multiple_xic for
 reference) next to pyopenms and pymzML, which parse the mzML and then
 compute the same XICs with numpy over their arrays in memory. Each runs in a
 process of its own; peak memory is the process's maximum resident size.
+Then, over the same container, tic_arrays, the MS1 TIC as a point list
+(get_tic) and one single-window XIC (get_xic), each the best of many calls.
 """
 
 import argparse
@@ -271,6 +273,15 @@ def hour_section(repeat):
         a = f[0].qual_analyses[0]
         t_tic = median_time(lambda: a.tic_arrays())
         print(f"tic_arrays over all {len(a)} spectra: {t_tic * 1e3:.2f} ms")
+        # The point lists, over every record of the analysis: best of many
+        # calls, since one takes a few milliseconds on a shared machine.
+        ms1 = a.unique_acquisition_conditions[0]
+        t_points = median_time(lambda: a.get_tic(ms1), repeat=200)
+        n_points = len(a.get_tic(ms1))
+        print(f"get_tic of MS1 ({n_points} points, best of 200): {t_points * 1e3:.2f} ms")
+        one = ChromatogramFilterOption(ms1, ValueRange(500.0, 500.01))
+        t_xic = median_time(lambda: a.get_xic(one), repeat=30)
+        print(f"get_xic of one window, MS1 (best of 30): {t_xic * 1e3:.2f} ms")
 
 
 def main():
