@@ -12,6 +12,8 @@ namespace vorn::py {
 
 namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// In the position column: not read by the fill.
+constexpr int64_t kUnread = std::numeric_limits<int64_t>::min();
 }  // namespace
 
 SpectrumRows::SpectrumRows(nb::handle list, Columns columns, const EachRow& each) {
@@ -19,13 +21,22 @@ SpectrumRows::SpectrumRows(nb::handle list, Columns columns, const EachRow& each
   if (n < 0) throw nb::python_error();
   auto& t = table;
   const auto count = static_cast<size_t>(n);
-  records_.reserve(count);
+  if (columns.records) records_.reserve(count);
+  if (columns.positions) t.position.reserve(count);
   t.timed.reserve(count);
   t.rt.reserve(count);
   exact_time_.reserve(count);
   if (columns.conditions) t.condition.reserve(count);
+  size_t r = 0;
+  // The iterator holds the record it gives until the next one.
   for (nb::handle item : list) {
-    records_.push_back(nb::borrow(item));
+    if (columns.records) records_.push_back(nb::borrow(item));
+    if (columns.positions) {
+      SpectrumIndexObject* native = as_spectrum_index(item.ptr());
+      t.position.push_back(native && !native->position && native->has_position_value
+                               ? native->position_value
+                               : kUnread);
+    }
     SpectrumEntry e(item);
     double rt = kNaN;
     // Read through the field's object, which a description makes once and
@@ -60,8 +71,14 @@ SpectrumRows::SpectrumRows(nb::handle list, Columns columns, const EachRow& each
       }
       t.condition.push_back(id);
     }
-    if (each) each(*this, records_.size() - 1, e);
+    if (each) each(*this, r, e);
+    ++r;
   }
+}
+
+int64_t SpectrumRows::position(size_t r) const {
+  if (!table.position.empty() && table.position[r] != kUnread) return table.position[r];
+  return entry(r).position_value();
 }
 
 void points_of(nb::handle list, analysis::Points& out) {
@@ -99,7 +116,7 @@ RowSource::RowSource(const SpectrumRows& spectra, std::vector<size_t> rows, nb::
   if (native) {
     file_ = native->get().file();
     positions_.reserve(rows_.size());
-    for (size_t r : rows_) positions_.push_back(spectra.entry(r).position_value());
+    for (size_t r : rows_) positions_.push_back(spectra.position(r));
     source_.file = file_.get();
     source_.positions = positions_;
     source_.wavelengths = has_wl_ ? &wl_ : nullptr;

@@ -33,6 +33,13 @@ struct Columns {
   // Times that are not numbers raise the interpreter's TypeError (for
   // kernels that compute with every time), instead of counting as NaN.
   bool strict_times = false;
+  // The data block positions the package's own records hold as integers,
+  // read while each record is at hand (others are asked later, and only for
+  // the spectra read, as before).
+  bool positions = false;
+  // Whether rows keep their records for later: not for a kernel that uses
+  // each row as it is filled (`each`) and nothing after.
+  bool records = true;
 };
 
 class SpectrumRows {
@@ -47,9 +54,12 @@ class SpectrumRows {
   analysis::SpectrumTable table;
 
   size_t size() const { return table.size(); }
-  // Row r's record (a SpectrumIndex) and its fields.
+  // Row r's record (a SpectrumIndex) and its fields (rows that keep their
+  // records only).
   nb::handle record(size_t r) const { return records_[r]; }
   SpectrumEntry entry(size_t r) const { return SpectrumEntry(records_[r]); }
+  // Row r's data block position: from the table when the fill read it.
+  int64_t position(size_t r) const;
   // Whether row r's time is a plain float, held exactly by the table.
   bool exact_time(size_t r) const { return exact_time_[r] != 0; }
   // The condition object numbered `id`.

@@ -121,7 +121,7 @@ nb::list summary_chromatogram(QualAnalysis& a, nb::handle condition, nb::handle 
   analysis::RowChooser chooser([&](uint32_t id) { return eq(rows->condition(id), condition); });
   // Filled a row at a time, each chosen spectrum's point made while its
   // record is at hand: one walk over the records.
-  SpectrumRows filled(a.spectrum_index_list, {.conditions = true},
+  SpectrumRows filled(a.spectrum_index_list, {.conditions = true, .records = false},
                       [&](const SpectrumRows& at, size_t r, const SpectrumEntry& e) {
                         rows = &at;
                         const bool chosen = chooser.chosen(at.table, r, [&](size_t) {

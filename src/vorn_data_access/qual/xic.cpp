@@ -235,7 +235,7 @@ nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
     planned[j].group = it->second;
     planned[j].ranged = !is_none_eq(requests[j].rt_range);
   }
-  SpectrumRows rows(a.spectrum_index_list, {.conditions = true});
+  SpectrumRows rows(a.spectrum_index_list, {.conditions = true, .positions = true});
   Questions questions(rows, requests, std::move(distinct), conditions, prefilter);
   const analysis::XicPlan plan =
       analysis::plan_xic(rows.table, planned, group_of.size(), prefilter.limited(), questions);
