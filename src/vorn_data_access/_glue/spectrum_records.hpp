@@ -11,6 +11,7 @@
 #include <nanobind/nanobind.h>
 
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "convert.hpp"
@@ -20,66 +21,91 @@ namespace vorn::py {
 
 namespace nb = nanobind;
 
+// The binding layer's constant for each field of the spectrum description
+// (VORN_SPECTRUM_FIELDS, in that order) and, for the fields a Spectrum shows
+// through a property of its own, that property's docstring. The field's
+// Python value, its name in the reader layer and the property are made from
+// this list and the core's, so a new field is named here and in the core
+// only.
+#define VORN_SPECTRUM_FIELD_BINDINGS(X)                                                            \
+  X(retention_time, kRetentionTime, nullptr)                                                       \
+  X(acquisition_condition_index, kAcquisitionConditionIndex, nullptr)                              \
+  X(ms_level, kMsLevel, nullptr)                                                                   \
+  X(polarity, kPolarity, nullptr)                                                                  \
+  X(collision_energy, kCollisionEnergy, nullptr)                                                   \
+  X(cone_voltage, kConeVoltage, nullptr)                                                           \
+  X(mass_range, kMassRange, nullptr)                                                               \
+  X(precursor_range, kPrecursorRange, nullptr)                                                     \
+  X(precursor_value, kPrecursorValue, nullptr)                                                     \
+  X(precursor_index, kPrecursorIndex, nullptr)                                                     \
+  X(product_indices, kProductIndices, nullptr)                                                     \
+  X(spectrum_type, kSpectrumType, nullptr)                                                         \
+  X(is_profile_spectrum_measured, kIsProfileSpectrumMeasured, nullptr)                             \
+  X(current_total_ion, kCurrentTotalIon, nullptr)                                                  \
+  X(base_peak_mz, kBasePeakMz, nullptr)                                                            \
+  X(base_peak_intensity, kBasePeakIntensity, nullptr)                                              \
+  X(supplemental_properties, kSupplementalProperties, nullptr)                                     \
+  X(precursor_charge, kPrecursorCharge, "Charge state of the precursor (int), or None.")           \
+  X(possible_charge_states, kPossibleChargeStates,                                                 \
+    "Charge states the precursor may have (list of int), or None.")                                \
+  X(precursor_intensity, kPrecursorIntensity, "Intensity of the selected precursor ion, or None.") \
+  X(activation_method, kActivationMethod,                                                          \
+    "How the precursor was activated: PSI-MS term name(s) such as 'beam-type "                     \
+    "collision-induced dissociation', several joined by ', '; or None.")                           \
+  X(isolation_window_target, kIsolationWindowTarget,                                               \
+    "Centre m/z of the precursor isolation window, or None.")                                      \
+  X(isolation_window_lower_offset, kIsolationWindowLowerOffset,                                    \
+    "How far the isolation window reaches below its target (m/z), or None.")                       \
+  X(isolation_window_upper_offset, kIsolationWindowUpperOffset,                                    \
+    "How far the isolation window reaches above its target (m/z), or None.")                       \
+  X(ion_injection_time, kIonInjectionTime,                                                         \
+    "Ion injection (accumulation) time of the scan in milliseconds, or None.")
+
+// Two fields come first that only the binding layer has: the spectrum's
+// index and the condition object the analysis attaches.
 enum SpectrumField {
   kIndex,
-  kRetentionTime,
   kAcquisitionCondition,
-  kAcquisitionConditionIndex,
-  kMsLevel,
-  kPolarity,
-  kCollisionEnergy,
-  kConeVoltage,
-  kMassRange,
-  kPrecursorRange,
-  kPrecursorValue,
-  kPrecursorIndex,
-  kProductIndices,
-  kSpectrumType,
-  kIsProfileSpectrumMeasured,
-  kCurrentTotalIon,
-  kBasePeakMz,
-  kBasePeakIntensity,
-  kSupplementalProperties,
-  // Added in format 1.1.
-  kPrecursorCharge,
-  kPossibleChargeStates,
-  kPrecursorIntensity,
-  kActivationMethod,
-  kIsolationWindowTarget,
-  kIsolationWindowLowerOffset,
-  kIsolationWindowUpperOffset,
-  kIonInjectionTime,
-  kSpectrumFieldCount
+#define VORN_FIELD(member, constant, doc) constant,
+  VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
+#undef VORN_FIELD
+      kSpectrumFieldCount
 };
 
 inline constexpr const char* kSpectrumFieldNames[kSpectrumFieldCount] = {
-    "index",
-    "retention_time",
-    "acquisition_condition",
-    "acquisition_condition_index",
-    "ms_level",
-    "polarity",
-    "collision_energy",
-    "cone_voltage",
-    "mass_range",
-    "precursor_range",
-    "precursor_value",
-    "precursor_index",
-    "product_indices",
-    "spectrum_type",
-    "is_profile_spectrum_measured",
-    "current_total_ion",
-    "base_peak_mz",
-    "base_peak_intensity",
-    "supplemental_properties",
-    "precursor_charge",
-    "possible_charge_states",
-    "precursor_intensity",
-    "activation_method",
-    "isolation_window_target",
-    "isolation_window_lower_offset",
-    "isolation_window_upper_offset",
-    "ion_injection_time"};
+    "index", "acquisition_condition",
+#define VORN_FIELD(member, constant, doc) #member,
+    VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
+#undef VORN_FIELD
+};
+
+namespace spectrum_fields {
+// The binding's list names the core's fields, in the core's order.
+inline constexpr const char* kCore[] = {
+#define VORN_FIELD(member, type, codec, words) #member,
+    VORN_SPECTRUM_FIELDS(VORN_FIELD)
+#undef VORN_FIELD
+};
+constexpr bool same_text(const char* a, const char* b) {
+  for (; *a && *a == *b; ++a, ++b) {
+  }
+  return *a == *b;
+}
+constexpr bool binding_follows_core() {
+  constexpr size_t core = sizeof(kCore) / sizeof(kCore[0]);
+  if (core + 2 != kSpectrumFieldCount) return false;
+  for (size_t i = 0; i < core; ++i)
+    if (!same_text(kCore[i], kSpectrumFieldNames[i + 2])) return false;
+  return true;
+}
+static_assert(binding_follows_core(),
+              "VORN_SPECTRUM_FIELD_BINDINGS must list the fields of VORN_SPECTRUM_FIELDS in order");
+
+// A decoded field's Python value: enumerations as their Python members, lists
+// of integers as lists, everything else by its plain conversion.
+template <typename T>
+nb::object value(const std::optional<T>& v);
+}  // namespace spectrum_fields
 
 using SpectrumTable = std::vector<SpectrumDescription>;
 
@@ -170,6 +196,16 @@ inline nb::object int_list(const std::optional<std::vector<int64_t>>& values) {
   return l;
 }
 
+template <typename T>
+nb::object spectrum_fields::value(const std::optional<T>& v) {
+  if constexpr (std::is_enum_v<T>)
+    return opt_enum(v);
+  else if constexpr (std::is_same_v<T, std::vector<int64_t>>)
+    return int_list(v);
+  else
+    return opt(v);
+}
+
 // Field `f` of a description as a Python object, made from the decoded row on
 // first use and kept.
 inline nb::object description_field(SpectrumDescriptionObject* d, int f) {
@@ -182,32 +218,13 @@ inline nb::object description_field(SpectrumDescriptionObject* d, int f) {
   } else {
     switch (f) {
       case kIndex: v = nb::int_(d->index); break;
-      case kRetentionTime: v = opt(row->retention_time); break;
       case kAcquisitionCondition: v = nb::none(); break;
-      case kAcquisitionConditionIndex: v = opt(row->acquisition_condition_index); break;
-      case kMsLevel: v = opt(row->ms_level); break;
-      case kPolarity: v = opt_enum(row->polarity); break;
-      case kCollisionEnergy: v = opt(row->collision_energy); break;
-      case kConeVoltage: v = opt(row->cone_voltage); break;
-      case kMassRange: v = opt(row->mass_range); break;
-      case kPrecursorRange: v = opt(row->precursor_range); break;
-      case kPrecursorValue: v = opt(row->precursor_value); break;
-      case kPrecursorIndex: v = opt(row->precursor_index); break;
-      case kProductIndices: v = int_list(row->product_indices); break;
-      case kSpectrumType: v = opt_enum(row->spectrum_type); break;
-      case kIsProfileSpectrumMeasured: v = opt(row->is_profile_spectrum_measured); break;
-      case kCurrentTotalIon: v = opt(row->current_total_ion); break;
-      case kBasePeakMz: v = opt(row->base_peak_mz); break;
-      case kBasePeakIntensity: v = opt(row->base_peak_intensity); break;
-      case kSupplementalProperties: v = opt(row->supplemental_properties); break;
-      case kPrecursorCharge: v = opt(row->precursor_charge); break;
-      case kPossibleChargeStates: v = int_list(row->possible_charge_states); break;
-      case kPrecursorIntensity: v = opt(row->precursor_intensity); break;
-      case kActivationMethod: v = opt(row->activation_method); break;
-      case kIsolationWindowTarget: v = opt(row->isolation_window_target); break;
-      case kIsolationWindowLowerOffset: v = opt(row->isolation_window_lower_offset); break;
-      case kIsolationWindowUpperOffset: v = opt(row->isolation_window_upper_offset); break;
-      case kIonInjectionTime: v = opt(row->ion_injection_time); break;
+#define VORN_FIELD(member, constant, doc)    \
+  case constant:                             \
+    v = spectrum_fields::value(row->member); \
+    break;
+        VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
+#undef VORN_FIELD
       default: v = nb::none();
     }
   }

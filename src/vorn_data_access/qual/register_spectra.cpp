@@ -1,6 +1,9 @@
 #include <nanobind/nanobind.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "../_glue/display.hpp"
@@ -31,6 +34,21 @@ nb::object spectrum_detail(nb::handle spectrum_index, int field) {
       entry.description(),
       (std::string("_InternalSpectrumDescription__") + kSpectrumFieldNames[field]).c_str(),
       nb::none());
+}
+
+// A description field's type as a Spectrum property shows it in the stubs.
+template <typename T>
+constexpr const char* stub_type(std::optional<T> SpectrumDescription::*) {
+  if constexpr (std::is_same_v<T, int64_t>)
+    return "int | None";
+  else if constexpr (std::is_same_v<T, double>)
+    return "float | None";
+  else if constexpr (std::is_same_v<T, std::string>)
+    return "str | None";
+  else if constexpr (std::is_same_v<T, std::vector<int64_t>>)
+    return "list[int] | None";
+  else
+    return "typing.Any";
 }
 
 template <typename T>
@@ -91,29 +109,29 @@ void register_spectra(nb::module_& m) {
   for (const Property& p : properties)
     spectrum.def_prop_ro(
         p.name, [&p](Spectrum& s) { return spectrum_field(s.spectrum_index, p.field); }, p.doc);
-  // Precursor and scan details that files of format 1.1 on store; None in
-  // older files, and for a description of another kind that lacks the field.
-  static const Property details[] = {
-      {"precursor_charge", R::kPrecursorCharge, "Charge state of the precursor (int), or None."},
-      {"possible_charge_states", R::kPossibleChargeStates,
-       "Charge states the precursor may have (list of int), or None."},
-      {"precursor_intensity", R::kPrecursorIntensity,
-       "Intensity of the selected precursor ion, or None."},
-      {"activation_method", R::kActivationMethod,
-       "How the precursor was activated: PSI-MS term name(s) such as 'beam-type "
-       "collision-induced dissociation', several joined by ', '; or None."},
-      {"isolation_window_target", R::kIsolationWindowTarget,
-       "Centre m/z of the precursor isolation window, or None."},
-      {"isolation_window_lower_offset", R::kIsolationWindowLowerOffset,
-       "How far the isolation window reaches below its target (m/z), or None."},
-      {"isolation_window_upper_offset", R::kIsolationWindowUpperOffset,
-       "How far the isolation window reaches above its target (m/z), or None."},
-      {"ion_injection_time", R::kIonInjectionTime,
-       "Ion injection (accumulation) time of the scan in milliseconds, or None."},
+  // Precursor and scan details that files of format 1.1 on store (the fields
+  // with a docstring in VORN_SPECTRUM_FIELD_BINDINGS); None in older files,
+  // and for a description of another kind that lacks the field.
+  struct Detail {
+    Property property;
+    const char* type;  // in the stub
   };
-  for (const Property& p : details)
+  static const Detail details[] = {
+#define VORN_FIELD(member, constant, doc) \
+  {{#member, R::constant, doc}, stub_type(&SpectrumDescription::member)},
+      VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
+#undef VORN_FIELD
+  };
+  static std::vector<std::string> signatures;
+  signatures.reserve(std::size(details));
+  for (const Detail& d : details) {
+    const Property& p = d.property;
+    if (!p.doc) continue;
+    signatures.push_back(std::string("def ") + p.name + "(self) -> " + d.type);
     spectrum.def_prop_ro(
-        p.name, [&p](Spectrum& s) { return spectrum_detail(s.spectrum_index, p.field); }, p.doc);
+        p.name, [&p](Spectrum& s) { return spectrum_detail(s.spectrum_index, p.field); },
+        nb::sig(signatures.back().c_str()), p.doc);
+  }
   spectrum.def(
       "get_spectrum_points",
       [](Spectrum& s) {
