@@ -22,51 +22,61 @@ namespace vorn::py {
 namespace nb = nanobind;
 
 // The binding layer's constant for each field of the spectrum description
-// (VORN_SPECTRUM_FIELDS, in that order) and, for the fields a Spectrum shows
-// through a property of its own, that property's docstring. The field's
-// Python value, its name in the reader layer and the property are made from
-// this list and the core's, so a new field is named here and in the core
-// only.
-#define VORN_SPECTRUM_FIELD_BINDINGS(X)                                                            \
-  X(retention_time, kRetentionTime, nullptr)                                                       \
-  X(acquisition_condition_index, kAcquisitionConditionIndex, nullptr)                              \
-  X(ms_level, kMsLevel, nullptr)                                                                   \
-  X(polarity, kPolarity, nullptr)                                                                  \
-  X(collision_energy, kCollisionEnergy, nullptr)                                                   \
-  X(cone_voltage, kConeVoltage, nullptr)                                                           \
-  X(mass_range, kMassRange, nullptr)                                                               \
-  X(precursor_range, kPrecursorRange, nullptr)                                                     \
-  X(precursor_value, kPrecursorValue, nullptr)                                                     \
-  X(precursor_index, kPrecursorIndex, nullptr)                                                     \
-  X(product_indices, kProductIndices, nullptr)                                                     \
-  X(spectrum_type, kSpectrumType, nullptr)                                                         \
-  X(is_profile_spectrum_measured, kIsProfileSpectrumMeasured, nullptr)                             \
-  X(current_total_ion, kCurrentTotalIon, nullptr)                                                  \
-  X(base_peak_mz, kBasePeakMz, nullptr)                                                            \
-  X(base_peak_intensity, kBasePeakIntensity, nullptr)                                              \
-  X(supplemental_properties, kSupplementalProperties, nullptr)                                     \
-  X(precursor_charge, kPrecursorCharge, "Charge state of the precursor (int), or None.")           \
-  X(possible_charge_states, kPossibleChargeStates,                                                 \
-    "Charge states the precursor may have (list of int), or None.")                                \
-  X(precursor_intensity, kPrecursorIntensity, "Intensity of the selected precursor ion, or None.") \
-  X(activation_method, kActivationMethod,                                                          \
-    "How the precursor was activated: PSI-MS term name(s) such as 'beam-type "                     \
-    "collision-induced dissociation', several joined by ', '; or None.")                           \
-  X(isolation_window_target, kIsolationWindowTarget,                                               \
-    "Centre m/z of the precursor isolation window, or None.")                                      \
-  X(isolation_window_lower_offset, kIsolationWindowLowerOffset,                                    \
-    "How far the isolation window reaches below its target (m/z), or None.")                       \
-  X(isolation_window_upper_offset, kIsolationWindowUpperOffset,                                    \
-    "How far the isolation window reaches above its target (m/z), or None.")                       \
-  X(ion_injection_time, kIonInjectionTime,                                                         \
+// (VORN_SPECTRUM_FIELDS, in that order) as X(member, constant, computed,
+// doc): `computed` says that the writer's keyword defaults to AUTO, a value
+// the writer computes from the points (an empty table for the properties);
+// `doc` is the docstring of the field's own Spectrum property, for the
+// fields that have one. The field's Python value, its name in the reader
+// layer, the property and the writer's keyword are made from this list and
+// the core's, so a new field is named here and in the core only. The fields
+// of format 1.0 come first; the writer takes its other keywords (profile and
+// conditions) between them and the later ones.
+#define VORN_SPECTRUM_FIELD_BINDINGS_1_0(X)                                   \
+  X(retention_time, kRetentionTime, false, nullptr)                           \
+  X(acquisition_condition_index, kAcquisitionConditionIndex, false, nullptr)  \
+  X(ms_level, kMsLevel, false, nullptr)                                       \
+  X(polarity, kPolarity, false, nullptr)                                      \
+  X(collision_energy, kCollisionEnergy, false, nullptr)                       \
+  X(cone_voltage, kConeVoltage, false, nullptr)                               \
+  X(mass_range, kMassRange, false, nullptr)                                   \
+  X(precursor_range, kPrecursorRange, false, nullptr)                         \
+  X(precursor_value, kPrecursorValue, false, nullptr)                         \
+  X(precursor_index, kPrecursorIndex, false, nullptr)                         \
+  X(product_indices, kProductIndices, false, nullptr)                         \
+  X(spectrum_type, kSpectrumType, false, nullptr)                             \
+  X(is_profile_spectrum_measured, kIsProfileSpectrumMeasured, false, nullptr) \
+  X(current_total_ion, kCurrentTotalIon, true, nullptr)                       \
+  X(base_peak_mz, kBasePeakMz, true, nullptr)                                 \
+  X(base_peak_intensity, kBasePeakIntensity, true, nullptr)                   \
+  X(supplemental_properties, kSupplementalProperties, true, nullptr)
+
+#define VORN_SPECTRUM_FIELD_BINDINGS_1_1_ON(X)                                                  \
+  X(precursor_charge, kPrecursorCharge, false, "Charge state of the precursor (int), or None.") \
+  X(possible_charge_states, kPossibleChargeStates, false,                                       \
+    "Charge states the precursor may have (list of int), or None.")                             \
+  X(precursor_intensity, kPrecursorIntensity, false,                                            \
+    "Intensity of the selected precursor ion, or None.")                                        \
+  X(activation_method, kActivationMethod, false,                                                \
+    "How the precursor was activated: PSI-MS term name(s) such as 'beam-type "                  \
+    "collision-induced dissociation', several joined by ', '; or None.")                        \
+  X(isolation_window_target, kIsolationWindowTarget, false,                                     \
+    "Centre m/z of the precursor isolation window, or None.")                                   \
+  X(isolation_window_lower_offset, kIsolationWindowLowerOffset, false,                          \
+    "How far the isolation window reaches below its target (m/z), or None.")                    \
+  X(isolation_window_upper_offset, kIsolationWindowUpperOffset, false,                          \
+    "How far the isolation window reaches above its target (m/z), or None.")                    \
+  X(ion_injection_time, kIonInjectionTime, false,                                               \
     "Ion injection (accumulation) time of the scan in milliseconds, or None.")
+
+#define VORN_SPECTRUM_FIELD_BINDINGS(X) \
+  VORN_SPECTRUM_FIELD_BINDINGS_1_0(X) VORN_SPECTRUM_FIELD_BINDINGS_1_1_ON(X)
 
 // Two fields come first that only the binding layer has: the spectrum's
 // index and the condition object the analysis attaches.
 enum SpectrumField {
   kIndex,
   kAcquisitionCondition,
-#define VORN_FIELD(member, constant, doc) constant,
+#define VORN_FIELD(member, constant, computed, doc) constant,
   VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
 #undef VORN_FIELD
       kSpectrumFieldCount
@@ -74,7 +84,7 @@ enum SpectrumField {
 
 inline constexpr const char* kSpectrumFieldNames[kSpectrumFieldCount] = {
     "index", "acquisition_condition",
-#define VORN_FIELD(member, constant, doc) #member,
+#define VORN_FIELD(member, constant, computed, doc) #member,
     VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
 #undef VORN_FIELD
 };
@@ -219,9 +229,9 @@ inline nb::object description_field(SpectrumDescriptionObject* d, int f) {
     switch (f) {
       case kIndex: v = nb::int_(d->index); break;
       case kAcquisitionCondition: v = nb::none(); break;
-#define VORN_FIELD(member, constant, doc)    \
-  case constant:                             \
-    v = spectrum_fields::value(row->member); \
+#define VORN_FIELD(member, constant, computed, doc) \
+  case constant:                                    \
+    v = spectrum_fields::value(row->member);        \
     break;
         VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
 #undef VORN_FIELD

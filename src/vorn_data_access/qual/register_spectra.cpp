@@ -117,7 +117,7 @@ void register_spectra(nb::module_& m) {
     const char* type;  // in the stub
   };
   static const Detail details[] = {
-#define VORN_FIELD(member, constant, doc) \
+#define VORN_FIELD(member, constant, computed, doc) \
   {{#member, R::constant, doc}, stub_type(&SpectrumDescription::member)},
       VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
 #undef VORN_FIELD

@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 #include "../_glue/gc.hpp"
 #include "../_glue/python.hpp"
+#include "../_glue/spectrum_records.hpp"
 #include "vorn_core/analysis/peak_summary.hpp"
 #include "writer.hpp"
 #include "writer_convert.hpp"
@@ -47,6 +49,48 @@ std::optional<std::vector<int64_t>> int_list(nb::handle h, const char* field) {
   return v;
 }
 
+// A description field from its keyword (VORN_SPECTRUM_FIELD_BINDINGS), by
+// the field's type; `computed`: the keyword may be AUTO, which leaves a
+// summary of the points to the writer (`computed_here`) and makes the
+// properties an empty table.
+template <typename T>
+void keyword_field(std::optional<T>& out, nb::handle h, const char* name, bool computed,
+                   nb::handle auto_value, bool& computed_here) {
+  if (computed && h.is(auto_value)) {
+    computed_here = true;
+    if constexpr (std::is_same_v<T, Properties>) out = Properties{};
+    return;
+  }
+  if constexpr (std::is_same_v<T, double>) {
+    out = opt_double(h, name);
+  } else if constexpr (std::is_same_v<T, int64_t>) {
+    out = opt_int(h, name);
+  } else if constexpr (std::is_same_v<T, uint32_t>) {
+    if (auto v = opt_int(h, name)) {
+      if (*v < 0 || *v > 0xFFFFFFFFll)
+        throw nb::value_error((std::string(name) + " is out of range").c_str());
+      out = static_cast<uint32_t>(*v);
+    }
+  } else if constexpr (std::is_enum_v<T>) {
+    out = opt_enum_value<T>(h, name);
+  } else if constexpr (std::is_same_v<T, Range>) {
+    out = opt_range(h, name);
+  } else if constexpr (std::is_same_v<T, std::vector<int64_t>>) {
+    out = int_list(h, name);
+  } else if constexpr (std::is_same_v<T, bool>) {
+    out = opt_bool(h);
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    out = opt_text(h, name);
+  } else {
+    static_assert(std::is_same_v<T, Properties>, "a keyword for this field's type");
+    if (!h.is_none()) out = properties_from_python(h);
+  }
+}
+
+nb::object keyword_default(bool computed, nb::handle auto_value) {
+  return computed ? nb::borrow(auto_value) : nb::none();
+}
+
 }  // namespace
 
 void register_function_writer(nb::module_& m) {
@@ -56,20 +100,15 @@ void register_function_writer(nb::module_& m) {
       .def_ro("index", &FunctionWriter::id, "Position of the function in the file.")
       .def(
           "add_spectrum",
-          [auto_value](FunctionWriter& f, nb::handle x, nb::handle intensity,
-                       nb::handle retention_time, nb::handle acquisition_condition_index,
-                       nb::handle ms_level, nb::handle polarity, nb::handle collision_energy,
-                       nb::handle cone_voltage, nb::handle mass_range, nb::handle precursor_range,
-                       nb::handle precursor_value, nb::handle precursor_index,
-                       nb::handle product_indices, nb::handle spectrum_type,
-                       nb::handle is_profile_spectrum_measured, nb::handle current_total_ion,
-                       nb::handle base_peak_mz, nb::handle base_peak_intensity,
-                       nb::handle supplemental_properties, nb::handle profile,
-                       nb::handle vendor_condition, nb::handle triple_q_scan_condition,
-                       nb::handle precursor_charge, nb::handle possible_charge_states,
-                       nb::handle precursor_intensity, nb::handle activation_method,
-                       nb::handle isolation_window_target, nb::handle isolation_window_lower_offset,
-                       nb::handle isolation_window_upper_offset, nb::handle ion_injection_time) {
+          [auto_value](
+              FunctionWriter& f, nb::handle x,
+              nb::handle intensity
+#define VORN_FIELD(member, constant, computed, doc) , nb::handle member
+                  VORN_SPECTRUM_FIELD_BINDINGS_1_0(VORN_FIELD),
+              nb::handle profile, nb::handle vendor_condition,
+              nb::handle triple_q_scan_condition VORN_SPECTRUM_FIELD_BINDINGS_1_1_ON(VORN_FIELD)
+#undef VORN_FIELD
+          ) {
             auto& w = nb::cast<VornWriter&>(f.writer);
             SpectrumInput in;
             ArrayView xs, is, pxs, pis;
@@ -91,72 +130,31 @@ void register_function_writer(nb::module_& m) {
               in.profile_intensity = pis.span;
             }
             SpectrumDescription& d = in.description;
-            d.retention_time = opt_double(retention_time, "retention_time");
-            if (auto v = opt_int(acquisition_condition_index, "acquisition_condition_index")) {
-              if (*v < 0 || *v > 0xFFFFFFFFll)
-                throw nb::value_error("acquisition_condition_index is out of range");
-              d.acquisition_condition_index = static_cast<uint32_t>(*v);
-            }
-            d.ms_level = opt_int(ms_level, "ms_level");
-            d.polarity = opt_enum_value<Polarity>(polarity, "polarity");
-            d.collision_energy = opt_double(collision_energy, "collision_energy");
-            d.cone_voltage = opt_double(cone_voltage, "cone_voltage");
-            d.mass_range = opt_range(mass_range, "mass_range");
-            d.precursor_range = opt_range(precursor_range, "precursor_range");
-            d.precursor_value = opt_double(precursor_value, "precursor_value");
-            d.precursor_index = opt_int(precursor_index, "precursor_index");
-            d.product_indices = int_list(product_indices, "product_indices");
-            d.spectrum_type = opt_enum_value<SpectrumType>(spectrum_type, "spectrum_type");
-            d.is_profile_spectrum_measured = opt_bool(is_profile_spectrum_measured);
-            const bool auto_tic = current_total_ion.is(auto_value),
-                       auto_mz = base_peak_mz.is(auto_value),
-                       auto_int = base_peak_intensity.is(auto_value);
-            analysis::fill_peak_summary(d, in.x, in.intensity,
-                                        f.wavelengths ? &*f.wavelengths : nullptr,
-                                        {auto_tic, auto_mz, auto_int});
-            if (!auto_tic) d.current_total_ion = opt_double(current_total_ion, "current_total_ion");
-            if (!auto_mz) d.base_peak_mz = opt_double(base_peak_mz, "base_peak_mz");
-            if (!auto_int)
-              d.base_peak_intensity = opt_double(base_peak_intensity, "base_peak_intensity");
-            if (supplemental_properties.is(auto_value))
-              d.supplemental_properties = Properties{};
-            else if (!supplemental_properties.is_none())
-              d.supplemental_properties = properties_from_python(supplemental_properties);
-            d.precursor_charge = opt_int(precursor_charge, "precursor_charge");
-            d.possible_charge_states = int_list(possible_charge_states, "possible_charge_states");
-            d.precursor_intensity = opt_double(precursor_intensity, "precursor_intensity");
-            d.activation_method = opt_text(activation_method, "activation_method");
-            d.isolation_window_target =
-                opt_double(isolation_window_target, "isolation_window_target");
-            d.isolation_window_lower_offset =
-                opt_double(isolation_window_lower_offset, "isolation_window_lower_offset");
-            d.isolation_window_upper_offset =
-                opt_double(isolation_window_upper_offset, "isolation_window_upper_offset");
-            d.ion_injection_time = opt_double(ion_injection_time, "ion_injection_time");
+            bool computed_here[kSpectrumFieldCount] = {};
+#define VORN_FIELD(member, constant, computed, doc) \
+  keyword_field(d.member, member, #member, computed, auto_value, computed_here[constant]);
+            VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
+#undef VORN_FIELD
+            analysis::fill_peak_summary(
+                d, in.x, in.intensity, f.wavelengths ? &*f.wavelengths : nullptr,
+                {computed_here[kCurrentTotalIon], computed_here[kBasePeakMz],
+                 computed_here[kBasePeakIntensity]});
             in.extras.vendor = vendor_from_dict(vendor_condition);
             in.extras.triple_q = triple_q_from_dict(triple_q_scan_condition);
             ContainerWriter& core = w.get();
             nb::gil_scoped_release release;
             return core.add_spectrum(f.id, in);
           },
-          "x"_a.none(), "intensity"_a, nb::kw_only(), "retention_time"_a.none() = nb::none(),
-          "acquisition_condition_index"_a.none() = nb::none(), "ms_level"_a.none() = nb::none(),
-          "polarity"_a.none() = nb::none(), "collision_energy"_a.none() = nb::none(),
-          "cone_voltage"_a.none() = nb::none(), "mass_range"_a.none() = nb::none(),
-          "precursor_range"_a.none() = nb::none(), "precursor_value"_a.none() = nb::none(),
-          "precursor_index"_a.none() = nb::none(), "product_indices"_a.none() = nb::none(),
-          "spectrum_type"_a.none() = nb::none(),
-          "is_profile_spectrum_measured"_a.none() = nb::none(),
-          "current_total_ion"_a.none() = auto_value, "base_peak_mz"_a.none() = auto_value,
-          "base_peak_intensity"_a.none() = auto_value,
-          "supplemental_properties"_a.none() = auto_value, "profile"_a.none() = nb::none(),
-          "vendor_condition"_a.none() = nb::none(), "triple_q_scan_condition"_a.none() = nb::none(),
-          "precursor_charge"_a.none() = nb::none(), "possible_charge_states"_a.none() = nb::none(),
-          "precursor_intensity"_a.none() = nb::none(), "activation_method"_a.none() = nb::none(),
-          "isolation_window_target"_a.none() = nb::none(),
-          "isolation_window_lower_offset"_a.none() = nb::none(),
-          "isolation_window_upper_offset"_a.none() = nb::none(),
-          "ion_injection_time"_a.none() = nb::none(),
+          "x"_a.none(), "intensity"_a,
+          nb::kw_only()
+#define VORN_FIELD(member, constant, computed, doc) \
+  , nb::arg(#member).none() = keyword_default(computed, auto_value)
+              VORN_SPECTRUM_FIELD_BINDINGS_1_0(VORN_FIELD),
+          "profile"_a.none() = nb::none(), "vendor_condition"_a.none() = nb::none(),
+          "triple_q_scan_condition"_a.none() =
+              nb::none() VORN_SPECTRUM_FIELD_BINDINGS_1_1_ON(VORN_FIELD)
+#undef VORN_FIELD
+              ,
           "Appends a spectrum and returns its index. `x` (ascending) and `intensity` are "
           "float32 or float64 arrays, stored at that precision; `x` is None for a diode-array "
           "function with wavelengths. Description fields are keywords, None for absent; the total "
