@@ -17,18 +17,14 @@ _MISSING = (
     'pip install "vorn-data-access[pandas]"'
 )
 
-# Spectrum fields that not every version of the package has; each becomes a
-# column where the Spectrum class has it.
-_OPTIONAL_SPECTRUM_FIELDS = (
-    "precursor_charge",
-    "possible_charge_states",
-    "precursor_intensity",
-    "activation_method",
-    "isolation_window_target",
-    "isolation_window_lower_offset",
-    "isolation_window_upper_offset",
-    "ion_injection_time",
-)
+
+# Spectrum fields that not every version of the package has (the details of
+# format 1.1 on, named by the qual module); each becomes a column where the
+# Spectrum class has it.
+def _optional_spectrum_fields() -> tuple[str, ...]:
+    from . import qual
+
+    return tuple(getattr(qual, "_SPECTRUM_DETAILS", ()))
 
 
 def _pandas(what: str) -> Any:
@@ -49,7 +45,7 @@ def spectra_frame(analysis: Any) -> pandas.DataFrame:
     frame["ms_level"] = frame["ms_level"].where(frame["ms_level"] >= 0).astype("Int64")
     frame["precursor_index"] = frame["precursor_index"].astype("Int64")
     spectrum_class = type(analysis.get_spectrum(0)) if len(analysis) else None
-    present = [n for n in _OPTIONAL_SPECTRUM_FIELDS if hasattr(spectrum_class, n)]
+    present = [n for n in _optional_spectrum_fields() if hasattr(spectrum_class, n)]
     if present:
         rows = [[getattr(s, n) for n in present] for s in analysis]
         at = frame.columns.get_loc("precursor_mz") + 1

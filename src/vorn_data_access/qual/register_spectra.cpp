@@ -124,6 +124,7 @@ void register_spectra(nb::module_& m) {
   };
   static std::vector<std::string> signatures;
   signatures.reserve(std::size(details));
+  nb::list detail_names;
   for (const Detail& d : details) {
     const Property& p = d.property;
     if (!p.doc) continue;
@@ -131,7 +132,10 @@ void register_spectra(nb::module_& m) {
     spectrum.def_prop_ro(
         p.name, [&p](Spectrum& s) { return spectrum_detail(s.spectrum_index, p.field); },
         nb::sig(signatures.back().c_str()), p.doc);
+    detail_names.append(p.name);
   }
+  // Their names, for the tables of spectra (frames.py), in this order.
+  m.attr("_SPECTRUM_DETAILS") = nb::tuple(detail_names);
   spectrum.def(
       "get_spectrum_points",
       [](Spectrum& s) {
