@@ -127,6 +127,30 @@ TEST_CASE("plan: condition set, prefilter, own ranges, windows read once when ne
   CHECK(plan.lo[3] == 0.0);
 }
 
+TEST_CASE("plan: a row at a time plans as the whole table does") {
+  SpectrumTable t;
+  t.timed = {1, 1, 1, 0, 1, 1};
+  t.rt = {1.0, 1.5, 3.0, 1.0, 5.5, 7.0};
+  t.condition = {0, 1, 0, 0, 0, 2};
+  Fixed q;
+  q.table = &t;
+  q.group_condition = {0, 1};
+  q.ranges = {{1, 2}, {5, 6}, {1, 2}, {50, 60}};
+  q.windows = {{300, 400}, {100, 200}, {0, 1}, {7, 8}};
+  q.pre_lo = 1;
+  q.pre_hi = 60;
+  const std::vector<XicRequest> requests{{0, true}, {0, true}, {1, true}, {1, true}};
+  XicPlanner planner(requests, 2, true, q);
+  std::vector<size_t> added;
+  for (size_t r = 0; r < t.size(); ++r)
+    if (planner.add(t, r)) added.push_back(r);
+  const XicPlan plan = planner.finish();
+  CHECK(added == std::vector<size_t>{0, 1, 2, 4});
+  CHECK(plan.rows == added);
+  CHECK(plan.begin == std::vector<size_t>{0, 1, 2, 2, 3});
+  CHECK(plan.applicable == std::vector<uint32_t>{0, 2, 1});
+}
+
 TEST_CASE("plan: requests without a range take every spectrum of their condition, sorted") {
   SpectrumTable t;
   t.timed = {1, 1};

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "condition_ids.hpp"
 #include "spectrum_table.hpp"
 
 namespace vorn::analysis {
@@ -49,8 +50,31 @@ struct XicPlan {
   size_t spectra() const { return rows.size(); }
 };
 
-// `groups`: the number of distinct requested conditions; `limited`: whether
-// the retention-time prefilter applies.
+// Plans a row at a time, for a caller that fills the table row by row and
+// uses each planned row while it is at hand (rows in order, each added
+// once). `groups`: the number of distinct requested conditions; `limited`:
+// whether the retention-time prefilter applies.
+class XicPlanner {
+ public:
+  XicPlanner(std::span<const XicRequest> requests, size_t groups, bool limited,
+             XicQuestions& questions);
+  // Plans row `r`; whether any request needs it.
+  bool add(const SpectrumTable& table, size_t r);
+  XicPlan finish();
+
+ private:
+  XicPlan plan_;
+  size_t groups_;
+  bool limited_;
+  XicQuestions& q_;
+  // Requests by group, those without a retention-time range apart: they
+  // take every spectrum of their condition.
+  std::vector<std::vector<uint32_t>> unlimited_, ranged_;
+  std::vector<char> known_;  // window asked for, by request
+  ConditionAnswers answers_;
+};
+
+// The plan of every row of `table`.
 XicPlan plan_xic(const SpectrumTable& table, std::span<const XicRequest> requests, size_t groups,
                  bool limited, XicQuestions& questions);
 

@@ -90,20 +90,19 @@ std::vector<Request> validate_requests(nb::handle options, nb::set& conditions,
 // operations otherwise.
 class Questions : public analysis::XicQuestions {
  public:
-  Questions(const SpectrumRows& rows, std::vector<Request>& requests,
-            std::vector<nb::object> distinct, nb::handle set, const Prefilter& prefilter)
-      : rows_(rows),
-        requests_(requests),
-        distinct_(std::move(distinct)),
-        set_(set),
-        prefilter_(prefilter) {
+  Questions(std::vector<Request>& requests, std::vector<nb::object> distinct, nb::handle set,
+            const Prefilter& prefilter)
+      : requests_(requests), distinct_(std::move(distinct)), set_(set), prefilter_(prefilter) {
     all_native_ = std::all_of(distinct_.begin(), distinct_.end(),
                               [](const nb::object& q) { return exact<AcquisitionCondition>(q); });
     native_prefilter_ = prefilter.limited() && prefilter.native(pre_lo_, pre_hi_);
   }
 
+  // The table being filled, set before each row is planned.
+  const SpectrumRows* rows = nullptr;
+
   bool in_set(uint32_t id) override {
-    nb::handle c = rows_.condition(id);
+    nb::handle c = rows->condition(id);
     if (all_native_ && exact<AcquisitionCondition>(c)) {
       for (size_t g = 0; g < distinct_.size(); ++g)
         if (same(id, static_cast<uint32_t>(g))) return true;
@@ -114,23 +113,23 @@ class Questions : public analysis::XicQuestions {
     return found == 1;
   }
   bool same(uint32_t id, uint32_t group) override {
-    nb::handle c = rows_.condition(id);
+    nb::handle c = rows->condition(id);
     const nb::object& q = distinct_[group];
     if (all_native_ && exact<AcquisitionCondition>(c))
       return q.ptr() == c.ptr() || conditions_equal(q, c);
     return !ne(q, c);
   }
   bool in_prefilter(size_t row) override {
-    if (native_prefilter_ && rows_.exact_time(row))
-      return pre_lo_ <= rows_.table.rt[row] && rows_.table.rt[row] <= pre_hi_;
-    nb::object rt = rows_.entry(row).get(kRetentionTime);
+    if (native_prefilter_ && rows->exact_time(row))
+      return pre_lo_ <= rows->table.rt[row] && rows->table.rt[row] <= pre_hi_;
+    nb::object rt = rows->entry(row).get(kRetentionTime);
     return compare(prefilter_.lo, rt, Py_LE) && compare(rt, prefilter_.hi, Py_LE);
   }
   bool in_range(size_t request, size_t row) override {
     const Request& r = requests_[request];
-    if (r.native_rt_range && rows_.exact_time(row))
-      return r.native_rt_range->contains(rows_.table.rt[row]);
-    return range_contains(r.rt_range, rows_.entry(row).get(kRetentionTime));
+    if (r.native_rt_range && rows->exact_time(row))
+      return r.native_rt_range->contains(rows->table.rt[row]);
+    return range_contains(r.rt_range, rows->entry(row).get(kRetentionTime));
   }
   void window(size_t request, double& lo, double& hi) override {
     ValueRange w = range_of(option_field(requests_[request].option, 1));
@@ -139,7 +138,6 @@ class Questions : public analysis::XicQuestions {
   }
 
  private:
-  const SpectrumRows& rows_;
   std::vector<Request>& requests_;
   std::vector<nb::object> distinct_;
   nb::handle set_;
@@ -151,8 +149,10 @@ class Questions : public analysis::XicQuestions {
 // Fills each request's list, sized up front, with its points in spectrum order.
 class PointBuilder {
  public:
-  PointBuilder(const analysis::XicPlan& plan, const SpectrumRows& rows, size_t requests)
-      : plan_(plan), rows_(rows), zero_(0.0), filled_(requests, 0) {
+  // `index` and `rt`: the index and time objects of each planned spectrum.
+  PointBuilder(const analysis::XicPlan& plan, const std::vector<nb::object>& index,
+               const std::vector<nb::object>& rt, size_t requests)
+      : plan_(plan), index_(index), rt_(rt), zero_(0.0), filled_(requests, 0) {
     std::vector<Py_ssize_t> counts(requests, 0);
     for (uint32_t j : plan.applicable) ++counts[j];
     for (size_t j = 0; j < requests; ++j) {
@@ -167,10 +167,8 @@ class PointBuilder {
   // Ten million points make this the hot loop of a large request: plain
   // allocations, and the new floats handed over without extra reference counting.
   void spectrum(size_t s, const std::vector<WindowSum>& results) {
-    SpectrumEntry e = rows_.entry(plan_.rows[s]);
-    nb::object index_object = e.get(kIndex), rt_object = e.get(kRetentionTime);
-    PyObject* index = index_object.ptr();
-    PyObject* rt = rt_object.ptr();
+    PyObject* index = index_[s].ptr();
+    PyObject* rt = rt_[s].ptr();
     for (size_t i = plan_.begin[s]; i < plan_.begin[s + 1]; ++i) {
       const uint32_t j = plan_.applicable[i];
       PyObject* sum = new_float(results[i].sum);
@@ -211,7 +209,7 @@ class PointBuilder {
     return f;
   }
   const analysis::XicPlan& plan_;
-  const SpectrumRows& rows_;
+  const std::vector<nb::object>&index_, &rt_;
   nb::float_ zero_;
   std::vector<Py_ssize_t> filled_;
   std::vector<nb::object> lists_;
@@ -235,15 +233,25 @@ nb::list multiple_xic(QualAnalysis& a, nb::handle options) {
     planned[j].group = it->second;
     planned[j].ranged = !is_none_eq(requests[j].rt_range);
   }
-  SpectrumRows rows(a.spectrum_index_list, {.conditions = true, .positions = true});
-  Questions questions(rows, requests, std::move(distinct), conditions, prefilter);
-  const analysis::XicPlan plan =
-      analysis::plan_xic(rows.table, planned, group_of.size(), prefilter.limited(), questions);
+  Questions questions(requests, std::move(distinct), conditions, prefilter);
+  analysis::XicPlanner planner(planned, group_of.size(), prefilter.limited(), questions);
+  // Planned a row at a time, each planned spectrum's index and time kept
+  // while its record is at hand: one walk over the records.
+  std::vector<nb::object> index, rt;
+  SpectrumRows rows(a.spectrum_index_list, {.conditions = true, .positions = true},
+                    [&](const SpectrumRows& at, size_t r, const SpectrumEntry& e) {
+                      questions.rows = &at;
+                      if (!planner.add(at.table, r)) return;
+                      index.push_back(e.get(kIndex));
+                      rt.push_back(e.get(kRetentionTime));
+                    });
+  questions.rows = &rows;
+  const analysis::XicPlan plan = planner.finish();
 
   RowSource spectra(rows, plan.rows, a.reader, ProtocolRead::kSpectrum);
   const analysis::XicWindows windows = analysis::windows_of(plan);
   std::vector<WindowSum> results(plan.applicable.size());
-  PointBuilder builder(plan, rows, requests.size());
+  PointBuilder builder(plan, index, rt, requests.size());
   // Decoding threads (no GIL) work through blocks of spectra while this
   // thread turns finished blocks into points, in spectrum order.
   analysis::sum_plan<nb::gil_scoped_release>(plan, spectra.source(), windows, -float_info_max(),
