@@ -75,3 +75,15 @@ TEST_CASE("answers are asked once per number and question") {
   CHECK(answers.get(7, 1, ask));
   CHECK(asked == 3);
 }
+
+TEST_CASE("conditions: many objects keep their numbers as the table grows") {
+  std::vector<double> objects(5000);
+  ConditionIds ids;
+  bool added = false;
+  for (size_t round = 0; round < 2; ++round)
+    for (size_t i = 0; i < objects.size(); i += 1 + round) {
+      CHECK(ids.of_object(reinterpret_cast<uintptr_t>(&objects[i]), added) == i);
+      CHECK(added == (round == 0));
+    }
+  CHECK(ids.size() == objects.size());
+}

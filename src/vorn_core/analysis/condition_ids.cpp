@@ -1,11 +1,17 @@
 #include "condition_ids.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <tuple>
 
 namespace vorn::analysis {
 namespace {
+
+// Objects lie at least 16 bytes apart: the low bits say little.
+size_t object_slot(uintptr_t address) {
+  return static_cast<size_t>((address >> 4) * 0x9e3779b97f4a7c15ull >> 16);
+}
 
 // Python equality of two optional numbers: None equals only None; NaN equals
 // nothing.
@@ -112,13 +118,27 @@ uint32_t ConditionIds::of_object(uintptr_t address, bool& added) {
   added = false;
   // Neighbouring spectra mostly share their condition object.
   if (address == last_address_ && count_ > 0) return last_id_;
-  auto it = by_object_.find(address);
-  if (it == by_object_.end()) {
-    it = by_object_.emplace(address, count_++).first;
+  // At most half full: probes stay short.
+  if ((static_cast<size_t>(count_) + 1) * 2 > by_object_.size()) {
+    std::vector<std::pair<uintptr_t, uint32_t>> old(std::max<size_t>(64, by_object_.size() * 2));
+    old.swap(by_object_);
+    const size_t mask = by_object_.size() - 1;
+    for (const auto& [a, id] : old)
+      if (a) {
+        size_t k = object_slot(a) & mask;
+        while (by_object_[k].first) k = (k + 1) & mask;
+        by_object_[k] = {a, id};
+      }
+  }
+  const size_t mask = by_object_.size() - 1;
+  size_t k = object_slot(address) & mask;
+  while (by_object_[k].first && by_object_[k].first != address) k = (k + 1) & mask;
+  if (!by_object_[k].first) {
+    by_object_[k] = {address, count_++};
     added = true;
   }
   last_address_ = address;
-  last_id_ = it->second;
+  last_id_ = by_object_[k].second;
   return last_id_;
 }
 

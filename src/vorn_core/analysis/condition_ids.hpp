@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "../records.hpp"
@@ -36,7 +37,7 @@ class ConditionIds {
   static constexpr uint32_t kNone = UINT32_MAX;
 
   // By identity: the number of the object at `address`, a new one the first
-  // time (`added` says which).
+  // time (`added` says which). `address` is never 0.
   uint32_t of_object(uintptr_t address, bool& added);
 
   // By value: the number of a record equal to `c`, or kNone.
@@ -50,7 +51,11 @@ class ConditionIds {
 
  private:
   uint32_t count_ = 0;
-  std::unordered_map<uintptr_t, uint32_t> by_object_;
+  // Objects by address in an open-addressing table (address 0: empty
+  // slot): a DDA run gives each MS2 spectrum a condition object of its own,
+  // and a lookup per spectrum in a node-based map would miss the cache on
+  // most of them.
+  std::vector<std::pair<uintptr_t, uint32_t>> by_object_;
   uintptr_t last_address_ = 0;
   uint32_t last_id_ = 0;
   std::unordered_multimap<size_t, uint32_t> by_hash_;
