@@ -20,7 +20,9 @@ namespace {
 // Spectrum data positions of every function of every measurement, read
 // through the reader's cursor exactly as the Python layer does.
 std::vector<uint64_t> spectrum_positions(ContainerReader& r) {
-  auto add = [](int64_t offset, uint64_t origin) { return static_cast<uint64_t>(offset + static_cast<int64_t>(origin)); };
+  auto add = [](int64_t offset, uint64_t origin) {
+    return static_cast<uint64_t>(offset + static_cast<int64_t>(origin));
+  };
   std::vector<uint64_t> out;
   r.set_buffer(r.jump_table_position());
   r.confirm_symbol(static_cast<uint32_t>(Symbol::BEGIN_OF_JUMP_TABLE));
@@ -92,15 +94,18 @@ int run(int argc, char** argv) {
             std::copy(base + offset, base + offset + n, buffer.data());
         };
         if (b.has_x()) part(c.x_offset, c.x_bytes, c.x_codec, c.points * b.x_width());
-        part(c.intensity_offset, c.intensity_bytes, c.intensity_codec, c.points * b.intensity_width());
+        part(c.intensity_offset, c.intensity_bytes, c.intensity_codec,
+             c.points * b.intensity_width());
       }
     plain = std::min(plain, seconds_since(t));
   }
   ZSTD_freeDCtx(dctx);
   std::printf("spectra %zu, raw %.1f MB, stored %.1f MB (%.3f)\n", blocks.size(), raw / 1e6,
               stored / 1e6, double(stored) / double(raw));
-  std::printf("full decode (zstd + transforms + checks): %8.1f MB/s  %.3f s\n", raw / ours / 1e6, ours);
-  std::printf("plain zstd of the same chunks:            %8.1f MB/s  %.3f s\n", raw / plain / 1e6, plain);
+  std::printf("full decode (zstd + transforms + checks): %8.1f MB/s  %.3f s\n", raw / ours / 1e6,
+              ours);
+  std::printf("plain zstd of the same chunks:            %8.1f MB/s  %.3f s\n", raw / plain / 1e6,
+              plain);
   std::printf("decode speed / plain zstd speed:          %8.2f\n", plain / ours);
   return 0;
 }

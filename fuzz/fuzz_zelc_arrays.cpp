@@ -17,10 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(rest.data()), rest.size());
   try {
     switch (mode % 6) {
-      case 0: zelc::decode_numpress_linear(rest, 1 << 20); break;
-      case 1: zelc::decode_numpress_pic(rest, 1 << 20); break;
-      case 2: zelc::decode_numpress_slof(rest, 1 << 20); break;
-      case 3: zelc::inflate(rest, 1 << 20); break;
+      case 0:
+        zelc::decode_numpress_linear(rest, 1 << 20);
+        break;
+      case 1:
+        zelc::decode_numpress_pic(rest, 1 << 20);
+        break;
+      case 2:
+        zelc::decode_numpress_slof(rest, 1 << 20);
+        break;
+      case 3:
+        zelc::inflate(rest, 1 << 20);
+        break;
       case 4: {
         zelc::ArrayEncoding e;
         e.compression = static_cast<zelc::Compression>((mode / 6) % 5);

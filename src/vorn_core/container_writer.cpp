@@ -65,7 +65,8 @@ void check_points(FloatSpan x, FloatSpan intensity, const char* what) {
     throw UsageError(std::string(what) + ": x and intensity arrays differ in length");
   for (size_t i = 0; i < x.size; ++i) {
     double v = x[i];
-    if (std::isnan(v)) throw UsageError(std::string(what) + ": x value " + std::to_string(i) + " is NaN");
+    if (std::isnan(v))
+      throw UsageError(std::string(what) + ": x value " + std::to_string(i) + " is NaN");
     if (i && !(x[i - 1] <= v))
       throw UsageError(std::string(what) + ": x values must be ascending (value " +
                        std::to_string(i) + " is smaller than the one before)");
@@ -111,16 +112,17 @@ void put_buffer(ByteSink& out, BufferKind kind, uint32_t records, const std::vec
 
 }  // namespace
 
-AcquisitionConditionRecord condition_of(const SpectrumDescription& d, const ConditionExtras& extras) {
+AcquisitionConditionRecord condition_of(const SpectrumDescription& d,
+                                        const ConditionExtras& extras) {
   AcquisitionConditionRecord c;
   c.core.ms_level = d.ms_level;
   c.core.polarity = d.polarity;
   c.core.collision_energy = d.collision_energy;
   c.core.mass_range = d.mass_range;
-  c.core.original_measured_spectrum_type =
-      !d.is_profile_spectrum_measured ? SpectrumType::kUnknown
-      : *d.is_profile_spectrum_measured ? SpectrumType::kProfile
-                                        : SpectrumType::kCentroid;
+  c.core.original_measured_spectrum_type = !d.is_profile_spectrum_measured ? SpectrumType::kUnknown
+                                           : *d.is_profile_spectrum_measured
+                                               ? SpectrumType::kProfile
+                                               : SpectrumType::kCentroid;
   if (extras.vendor) {
     c.core.vendor = extras.vendor;
   } else if (d.cone_voltage) {
@@ -238,7 +240,8 @@ struct ContainerWriter::State {
             b.u16(static_cast<uint16_t>(n));
           }
           std::vector<int64_t> rel;
-          for (uint64_t p : blocks) rel.push_back(static_cast<int64_t>(p) - static_cast<int64_t>(origin));
+          for (uint64_t p : blocks)
+            rel.push_back(static_cast<int64_t>(p) - static_cast<int64_t>(origin));
           put_int64_array(b, rel);
           ByteSink raw;
           for (size_t fi : ms.functions) encode(raw, description_of(functions[fi]));
@@ -455,10 +458,18 @@ void ContainerWriter::abandon() {
   if (!state_->finished) state_->failed = true;
 }
 
-bool ContainerWriter::finished() const { return state_->finished; }
-uint64_t ContainerWriter::bytes_written() const { return state_->sink.position(); }
-const std::string& ContainerWriter::path() const { return state_->sink.path(); }
-const std::string& ContainerWriter::temp_path() const { return state_->sink.temp_path(); }
+bool ContainerWriter::finished() const {
+  return state_->finished;
+}
+uint64_t ContainerWriter::bytes_written() const {
+  return state_->sink.position();
+}
+const std::string& ContainerWriter::path() const {
+  return state_->sink.path();
+}
+const std::string& ContainerWriter::temp_path() const {
+  return state_->sink.temp_path();
+}
 
 size_t ContainerWriter::function_spectrum_count(size_t function) const {
   if (function >= state_->functions.size()) throw UsageError("no such function");

@@ -103,6 +103,7 @@ class ContainerWriter {
 
 // Distinct-condition bookkeeping shared with the reader's tests: the condition
 // a spectrum would get, as stored in a derived list.
-AcquisitionConditionRecord condition_of(const SpectrumDescription& d, const ConditionExtras& extras);
+AcquisitionConditionRecord condition_of(const SpectrumDescription& d,
+                                        const ConditionExtras& extras);
 
 }  // namespace vorn

@@ -49,7 +49,8 @@ void sync_folder_of(const std::string& path) {
   if (rc != 0 && err != EINVAL && err != EROFS) fail("cannot sync the folder of", path, err);
 }
 
-FileSink::FileSink(std::string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {
+FileSink::FileSink(std::string path, bool overwrite)
+    : path_(std::move(path)), overwrite_(overwrite) {
   if (path_.empty()) throw UsageError("the destination path is empty");
   // The system would use the path only up to the first null byte.
   if (path_.find('\0') != std::string::npos) throw UsageError("embedded null byte");
@@ -66,7 +67,9 @@ FileSink::FileSink(std::string path, bool overwrite) : path_(std::move(path)), o
   buffer_.reserve(kFlushAt + (1u << 20));
 }
 
-FileSink::~FileSink() { discard(); }
+FileSink::~FileSink() {
+  discard();
+}
 
 void FileSink::write(std::span<const uint8_t> bytes) {
   if (fd_ < 0) throw UsageError("the file is no longer open for writing");

@@ -29,8 +29,7 @@ void check_mask(uint32_t mask, int fields, uint64_t at, const char* what) {
 
 template <typename E>
 E enum_code(uint8_t v, uint8_t max, uint64_t at, const char* what) {
-  if (v > max)
-    throw FormatError(std::string("unknown ") + what + " code " + std::to_string(v), at);
+  if (v > max) throw FormatError(std::string("unknown ") + what + " code " + std::to_string(v), at);
   return static_cast<E>(v);
 }
 
@@ -195,8 +194,8 @@ void encode(ByteSink& out, const AcquisitionConditionRecord& c) {
   if (k.triple_q) {
     const TripleQScan& t = *k.triple_q;
     out.u8(static_cast<uint8_t>(t.type));
-    out.u8(static_cast<uint8_t>((t.target_mz ? 1 : 0) | (t.q1_range ? 2 : 0) |
-                                (t.q3_range ? 4 : 0)));
+    out.u8(
+        static_cast<uint8_t>((t.target_mz ? 1 : 0) | (t.q1_range ? 2 : 0) | (t.q3_range ? 4 : 0)));
     if (t.target_mz) out.f64(*t.target_mz);
     if (t.q1_range) put_range(out, *t.q1_range);
     if (t.q3_range) put_range(out, *t.q3_range);
@@ -211,7 +210,8 @@ AcquisitionConditionRecord decode_condition(ByteCursor& in) {
   CoreCondition& k = c.core;
   if (mask & (1u << 0)) k.ms_level = in.i64("ms level");
   if (mask & (1u << 1))
-    k.polarity = enum_code<Polarity>(in.u8("polarity"), kMaxPolarity, in.position() - 1, "polarity");
+    k.polarity =
+        enum_code<Polarity>(in.u8("polarity"), kMaxPolarity, in.position() - 1, "polarity");
   if (mask & (1u << 2)) k.collision_energy = in.f64("collision energy");
   if (mask & (1u << 3)) k.mass_range = get_range(in, "mass range");
   if (mask & (1u << 4))
@@ -274,8 +274,8 @@ FunctionDescription decode_function(ByteCursor& in) {
   uint8_t kind = in.u8("function kind");
   if (kind > 1) throw FormatError("unknown function kind " + std::to_string(kind), at);
   f.is_qual = kind == 1;
-  f.detector = enum_code<DetectorType>(in.u8("detector type"), kMaxDetectorType, at + 1,
-                                       "detector type");
+  f.detector =
+      enum_code<DetectorType>(in.u8("detector type"), kMaxDetectorType, at + 1, "detector type");
   uint8_t flags = in.u8("function flags");
   check_mask(flags, 2, at + 2, "function description");
   if (!f.is_qual && (flags & 2))

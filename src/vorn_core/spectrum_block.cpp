@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <type_traits>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "byte_cursor.hpp"
 #include "byte_sink.hpp"
@@ -119,7 +119,6 @@ std::vector<uint8_t> stored_values(FloatSpan a, bool narrowed, size_t begin, siz
   return out;
 }
 
-
 // Un-shuffles, then prefix-sums (once or twice) while the values are still
 // in cache.
 template <typename U>
@@ -202,8 +201,8 @@ void encode_spectrum_block(FloatSpan x, FloatSpan intensity, const SpectrumEncod
         else
           append_x_transformed(x64, m, order, raw);
       }
-      auto [codec, size] = put(xs, order == 2 ? kCodecZstdDelta2 : kCodecZstd,
-                               k == 0 ? &first_frame : nullptr);
+      auto [codec, size] =
+          put(xs, order == 2 ? kCodecZstdDelta2 : kCodecZstd, k == 0 ? &first_frame : nullptr);
       head.patch<uint32_t>(e + 4, size);
       head.patch<uint8_t>(e + 12, codec);
       head.patch<uint32_t>(e + 16, crc32c(payload.data() + x_at, size));
@@ -345,8 +344,8 @@ const uint8_t* part_bytes(std::span<const uint8_t> file, uint64_t offset, uint32
 void SpectrumBlock::decode_x(size_t k, void* out) const {
   const ChunkEntry& e = chunks_[k];
   const size_t m = e.points, xw = x_width();
-  const uint8_t* raw =
-      part_bytes(file_, e.x_offset, e.x_bytes, e.x_crc, e.x_codec, m * xw, "spectrum chunk x values");
+  const uint8_t* raw = part_bytes(file_, e.x_offset, e.x_bytes, e.x_crc, e.x_codec, m * xw,
+                                  "spectrum chunk x values");
   if (e.x_codec == kCodecRaw) {
     std::memcpy(out, raw, m * xw);
   } else {
@@ -443,7 +442,8 @@ std::pair<size_t, size_t> SpectrumBlock::chunks_for(double lo, double hi) const 
                                     [lo](const ChunkEntry& e) { return e.x_last < lo; });
   auto last = std::partition_point(first, chunks_.end(),
                                    [hi](const ChunkEntry& e) { return e.x_first <= hi; });
-  return {static_cast<size_t>(first - chunks_.begin()), static_cast<size_t>(last - chunks_.begin())};
+  return {static_cast<size_t>(first - chunks_.begin()),
+          static_cast<size_t>(last - chunks_.begin())};
 }
 
 }  // namespace vorn

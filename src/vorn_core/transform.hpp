@@ -34,7 +34,8 @@ void unshuffle_scalar(const uint8_t* in, uint8_t* out, size_t from, size_t n) {
 // Sixteen 8-byte values from their eight byte planes.
 inline void unshuffle16x8(const uint8_t* in, size_t n, uint8_t* out) {
   __m128i p[8];
-  for (size_t b = 0; b < 8; ++b) p[b] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + b * n));
+  for (size_t b = 0; b < 8; ++b)
+    p[b] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + b * n));
   __m128i a[8], c[8];
   for (size_t k = 0; k < 4; ++k) {
     a[2 * k] = _mm_unpacklo_epi8(p[2 * k], p[2 * k + 1]);

@@ -40,7 +40,8 @@ void zstd_compress_append(std::span<const uint8_t> src, int level, std::vector<u
   ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, level);
   ZSTD_CCtx_setParameter(c, ZSTD_c_contentSizeFlag, 1);
   size_t n = ZSTD_compress2(c, out.data() + at, bound, src.data(), src.size());
-  if (ZSTD_isError(n)) throw IoError(std::string("zstd compression failed: ") + ZSTD_getErrorName(n));
+  if (ZSTD_isError(n))
+    throw IoError(std::string("zstd compression failed: ") + ZSTD_getErrorName(n));
   out.resize(at + n);
 }
 
@@ -50,11 +51,11 @@ void zstd_require_content_size(std::span<const uint8_t> src, uint64_t expected, 
   if (declared == ZSTD_CONTENTSIZE_ERROR)
     throw FormatError(std::string(what) + " is not a zstd frame", offset);
   if (declared != expected)
-    throw FormatError(std::string(what) + " declares " +
-                          (declared == ZSTD_CONTENTSIZE_UNKNOWN ? std::string("no")
-                                                                : std::to_string(declared)) +
-                          " content bytes where " + std::to_string(expected) + " are expected",
-                      offset);
+    throw FormatError(
+        std::string(what) + " declares " +
+            (declared == ZSTD_CONTENTSIZE_UNKNOWN ? std::string("no") : std::to_string(declared)) +
+            " content bytes where " + std::to_string(expected) + " are expected",
+        offset);
 }
 
 void zstd_decompress_exact(std::span<const uint8_t> src, std::span<uint8_t> dst, uint64_t offset,

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-
 namespace vorn::analysis {
 
 std::vector<size_t> select_rows(const SpectrumTable& t,

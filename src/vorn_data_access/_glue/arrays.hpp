@@ -32,8 +32,8 @@ nb::object array_view(nb::handle self) {
   using V = typename A::Value;
   auto& v = nb::inst_ptr<A>(self)->values;
   static const V empty = 0;
-  return nb::cast(
-      nb::ndarray<nb::numpy, const V, nb::ndim<1>>(v.empty() ? &empty : v.data(), {v.size()}, self));
+  return nb::cast(nb::ndarray<nb::numpy, const V, nb::ndim<1>>(v.empty() ? &empty : v.data(),
+                                                               {v.size()}, self));
 }
 
 template <typename A>
@@ -52,7 +52,8 @@ void bind_value_array(nb::module_& m, const char* name, const char* doc) {
           "__array__",
           [](nb::handle self, nb::handle dtype, nb::handle copy) {
             nb::object v = array_view<A>(self);
-            if (!dtype.is_none() || (copy.is_valid() && !copy.is_none() && PyObject_IsTrue(copy.ptr())))
+            if (!dtype.is_none() ||
+                (copy.is_valid() && !copy.is_none() && PyObject_IsTrue(copy.ptr())))
               return nb::module_::import_("numpy").attr("array")(v, dtype);
             return v;
           },
@@ -90,7 +91,8 @@ inline void bind_wavelength_array(nb::module_& m) {
           "__array__",
           [](nb::handle self, nb::handle dtype, nb::handle copy) {
             nb::object v = wavelength_view(self);
-            if (!dtype.is_none() || (copy.is_valid() && !copy.is_none() && PyObject_IsTrue(copy.ptr())))
+            if (!dtype.is_none() ||
+                (copy.is_valid() && !copy.is_none() && PyObject_IsTrue(copy.ptr())))
               return nb::module_::import_("numpy").attr("array")(v, dtype);
             return v;
           },

@@ -75,8 +75,7 @@ inline Properties properties_from_python(nb::handle mapping) {
   if (!items.is_valid()) throw nb::python_error();
   for (nb::handle item : items) {
     nb::handle key = item[0], value = item[1];
-    if (!nb::isinstance<nb::str>(key))
-      throw UsageError("supplemental property keys must be str");
+    if (!nb::isinstance<nb::str>(key)) throw UsageError("supplemental property keys must be str");
     PropertyValue v;
     if (value.is_none()) {
     } else if (nb::isinstance<nb::bool_>(value)) {

@@ -34,11 +34,21 @@ inline bool compare(nb::handle a, nb::handle b, int op) {
   return t != 0;
 }
 
-inline bool eq(nb::handle a, nb::handle b) { return compare(a, b, Py_EQ); }
-inline bool ne(nb::handle a, nb::handle b) { return compare(a, b, Py_NE); }
-inline bool lt(nb::handle a, nb::handle b) { return compare(a, b, Py_LT); }
-inline bool gt(nb::handle a, nb::handle b) { return compare(a, b, Py_GT); }
-inline bool ge(nb::handle a, nb::handle b) { return compare(a, b, Py_GE); }
+inline bool eq(nb::handle a, nb::handle b) {
+  return compare(a, b, Py_EQ);
+}
+inline bool ne(nb::handle a, nb::handle b) {
+  return compare(a, b, Py_NE);
+}
+inline bool lt(nb::handle a, nb::handle b) {
+  return compare(a, b, Py_LT);
+}
+inline bool gt(nb::handle a, nb::handle b) {
+  return compare(a, b, Py_GT);
+}
+inline bool ge(nb::handle a, nb::handle b) {
+  return compare(a, b, Py_GE);
+}
 
 // `h == None`. Values of the common built-in types never equal None, so the
 // interpreter need not be asked for them.
@@ -57,7 +67,9 @@ inline Py_hash_t py_hash(nb::handle h) {
   return v;
 }
 
-inline nb::str text(nb::handle h) { return nb::steal<nb::str>(PyObject_Str(h.ptr())); }
+inline nb::str text(nb::handle h) {
+  return nb::steal<nb::str>(PyObject_Str(h.ptr()));
+}
 
 // Accumulates `result = 31 * result + h` on unbounded integers, starting at
 // 1; the value is handed to Python unreduced, which reduces it as it reduces
@@ -117,7 +129,9 @@ T* instance_of(nb::handle h) {
 }
 
 // A Python-level call of a member reached through its mangled name.
-inline nb::object member(nb::handle obj, const char* name) { return nb::getattr(obj, name); }
+inline nb::object member(nb::handle obj, const char* name) {
+  return nb::getattr(obj, name);
+}
 
 // Makes `Class()` raise Exception("Inaccessible due to protection level"):
 // the type's tp_new slot.

@@ -26,7 +26,9 @@ struct GetSetTable {
   }
 };
 
-inline int field_of(void* closure) { return static_cast<int>(reinterpret_cast<intptr_t>(closure)); }
+inline int field_of(void* closure) {
+  return static_cast<int>(reinterpret_cast<intptr_t>(closure));
+}
 
 // A type's tp_new for records built with no arguments.
 inline PyObject* new_empty_record(PyTypeObject* type, PyObject* args, PyObject* kwargs) {

@@ -52,7 +52,8 @@ inline nb::object make_condition(const AcquisitionConditionRecord& c) {
   k->slots[CoreConditionRecord::kOriginalType] = opt_enum(c.core.original_measured_spectrum_type);
   k->slots[CoreConditionRecord::kVendor] =
       c.core.vendor ? make_vendor_condition(*c.core.vendor) : nb::none();
-  k->slots[CoreConditionRecord::kTripleQ] = c.core.triple_q ? make_triple_q(*c.core.triple_q) : nb::none();
+  k->slots[CoreConditionRecord::kTripleQ] =
+      c.core.triple_q ? make_triple_q(*c.core.triple_q) : nb::none();
   nb::object o = make_instance<AcquisitionConditionRecordObj>();
   auto* r = nb::inst_ptr<AcquisitionConditionRecordObj>(o);
   r->slots[AcquisitionConditionRecordObj::kCore] = core;

@@ -30,7 +30,7 @@ struct JumpTableRecord : SlotRecord<8> {
   enum Field { kMajor, kMinor, kRevision, kLibMajor, kLibMinor, kLibRevision, kCount, kList };
   static constexpr const char* kName = "JumpTable";
   static constexpr std::array<const char*, 8> kFields = {
-      "major_version",     "minor_version",     "revision_version",  "major_lib_version",
+      "major_version",     "minor_version",        "revision_version", "major_lib_version",
       "minor_lib_version", "revision_lib_version", "num_measurements", "measurement_index_list"};
 };
 
@@ -78,16 +78,28 @@ struct QuanDescriptionRecord : SlotRecord<2> {
 struct AcquisitionConditionRecordObj : SlotRecord<3> {
   enum Field { kCore, kPrecursorRange, kPrecursorValue };
   static constexpr const char* kName = "InternalAcquisitionCondition";
-  static constexpr std::array<const char*, 3> kFields = {
-      "internal_acquisition_core_condition", "precursor_range", "precursor_value"};
+  static constexpr std::array<const char*, 3> kFields = {"internal_acquisition_core_condition",
+                                                         "precursor_range", "precursor_value"};
 };
 
 struct CoreConditionRecord : SlotRecord<7> {
-  enum Field { kMsLevel, kPolarity, kCollisionEnergy, kMassRange, kOriginalType, kVendor, kTripleQ };
+  enum Field {
+    kMsLevel,
+    kPolarity,
+    kCollisionEnergy,
+    kMassRange,
+    kOriginalType,
+    kVendor,
+    kTripleQ
+  };
   static constexpr const char* kName = "InternalAcquisitionCoreCondition";
-  static constexpr std::array<const char*, 7> kFields = {
-      "ms_level",  "polarity", "collision_energy", "mass_range", "original_measured_spectrum_type",
-      "vendor_specific_additional_condition", "triple_q_scan_condition"};
+  static constexpr std::array<const char*, 7> kFields = {"ms_level",
+                                                         "polarity",
+                                                         "collision_energy",
+                                                         "mass_range",
+                                                         "original_measured_spectrum_type",
+                                                         "vendor_specific_additional_condition",
+                                                         "triple_q_scan_condition"};
 };
 
 struct TripleQScanRecord : SlotRecord<4> {

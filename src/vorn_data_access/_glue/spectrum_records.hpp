@@ -120,16 +120,14 @@ nb::object value(const std::optional<T>& v);
 using SpectrumTable = std::vector<SpectrumDescription>;
 
 struct SpectrumDescriptionObject {
-  PyObject_HEAD
-  PyObject* table;  // capsule owning a SpectrumTable; null for a record built by hand
+  PyObject_HEAD PyObject* table;  // capsule owning a SpectrumTable; null for a record built by hand
   Py_ssize_t row;
   int64_t index;
   PyObject* slots[kSpectrumFieldCount];  // null: not read or assigned yet
 };
 
 struct SpectrumIndexObject {
-  PyObject_HEAD
-  PyObject* reader;
+  PyObject_HEAD PyObject* reader;
   PyObject* description;
   PyObject* position;          // null: `position_value` (when known), else None
   PyObject* profile_position;  // null: `profile_value`
@@ -157,7 +155,7 @@ inline PyTypeObject* spectrum_index_type() {
 
 inline SpectrumDescriptionObject* as_description(PyObject* o) {
   return Py_TYPE(o) == spectrum_description_type() ? reinterpret_cast<SpectrumDescriptionObject*>(o)
-                                                  : nullptr;
+                                                   : nullptr;
 }
 
 inline SpectrumIndexObject* as_spectrum_index(PyObject* o) {
@@ -189,7 +187,8 @@ inline nb::object new_spectrum_description(PyTypeObject* type, nb::handle table,
 }
 
 // A new spectrum index record of `type`.
-inline nb::object new_spectrum_index(PyTypeObject* type, nb::handle reader, nb::handle description) {
+inline nb::object new_spectrum_index(PyTypeObject* type, nb::handle reader,
+                                     nb::handle description) {
   PyObject* o = type->tp_alloc(type, 0);
   if (!o) throw nb::python_error();
   auto* r = reinterpret_cast<SpectrumIndexObject*>(o);
@@ -227,15 +226,20 @@ inline nb::object description_field(SpectrumDescriptionObject* d, int f) {
     v = nb::none();  // a record built by hand
   } else {
     switch (f) {
-      case kIndex: v = nb::int_(d->index); break;
-      case kAcquisitionCondition: v = nb::none(); break;
+      case kIndex:
+        v = nb::int_(d->index);
+        break;
+      case kAcquisitionCondition:
+        v = nb::none();
+        break;
 #define VORN_FIELD(member, constant, computed, doc) \
   case constant:                                    \
     v = spectrum_fields::value(row->member);        \
     break;
         VORN_SPECTRUM_FIELD_BINDINGS(VORN_FIELD)
 #undef VORN_FIELD
-      default: v = nb::none();
+      default:
+        v = nb::none();
     }
   }
   slot = nb::object(v).release().ptr();
@@ -268,7 +272,8 @@ inline nb::object spectrum_index_position(SpectrumIndexObject* r, bool profile) 
     if (profile)
       slot = PyLong_FromLongLong(r->profile_value);
     else
-      slot = r->has_position_value ? PyLong_FromLongLong(r->position_value) : nb::none().release().ptr();
+      slot = r->has_position_value ? PyLong_FromLongLong(r->position_value)
+                                   : nb::none().release().ptr();
     if (!slot) throw nb::python_error();
   }
   return nb::borrow(slot);

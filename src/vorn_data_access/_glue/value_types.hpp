@@ -21,8 +21,7 @@ struct ValueRange {
 // plot's integer 0 and -1 stay integers). A plain CPython object, since
 // chromatograms come by the million: creating one costs one allocation.
 struct ChromatogramPointObject {
-  PyObject_HEAD
-  PyObject* spectrum_index;
+  PyObject_HEAD PyObject* spectrum_index;
   PyObject* retention_time;
   PyObject* intensity;
   PyObject* base_x;

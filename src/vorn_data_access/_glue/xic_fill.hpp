@@ -37,10 +37,11 @@ inline std::vector<XicTarget> xic_targets(nb::handle xic_infos) {
   std::vector<XicTarget> out;
   for (nb::handle info : xic_infos) {
     if (const XicInfoRecord* r = exact<XicInfoRecord>(info))
-      out.push_back({r->get(XicInfoRecord::kSpectrumPoint), range_of(r->get(XicInfoRecord::kRange))});
+      out.push_back(
+          {r->get(XicInfoRecord::kSpectrumPoint), range_of(r->get(XicInfoRecord::kRange))});
     else
-      out.push_back({info.attr("_XicInfo__spectrum_point"),
-                     range_of(info.attr("_XicInfo__value_range"))});
+      out.push_back(
+          {info.attr("_XicInfo__spectrum_point"), range_of(info.attr("_XicInfo__value_range"))});
   }
   return out;
 }

@@ -24,9 +24,9 @@ struct VornFile {
 struct Measurement {
   enum Field { kMeasurementIndex, kIndex, kQual, kDad, kQuan, kAnalog };
   static constexpr const char* kName = "Measurement";
-  static constexpr std::array<const char*, 6> kFields = {
-      "measurement_index", "index", "qual_index_list", "dad_index_list", "quan_index_list",
-      "analog_index_list"};
+  static constexpr std::array<const char*, 6> kFields = {"measurement_index", "index",
+                                                         "qual_index_list",   "dad_index_list",
+                                                         "quan_index_list",   "analog_index_list"};
   std::array<nb::object, 6> slots;
 };
 

@@ -13,7 +13,9 @@ namespace {
 PyObject* g_module = nullptr;
 }
 
-nb::object access_name(const char* name) { return nb::handle(g_module).attr(name); }
+nb::object access_name(const char* name) {
+  return nb::handle(g_module).attr(name);
+}
 
 }  // namespace vorn::py
 

@@ -149,7 +149,8 @@ void register_measurement(nb::module_& m) {
   for (size_t i = 0; i < Measurement::kFields.size(); ++i) {
     std::string name = std::string("_Measurement__") + Measurement::kFields[i];
     cls.def_prop_rw(
-        name.c_str(), [i](Measurement& x) { return x.slots[i].is_valid() ? x.slots[i] : nb::none(); },
+        name.c_str(),
+        [i](Measurement& x) { return x.slots[i].is_valid() ? x.slots[i] : nb::none(); },
         [i](Measurement& x, nb::object v) { x.slots[i] = std::move(v); },
         nb::for_setter(nb::arg("value").none()));
   }
@@ -160,8 +161,8 @@ void register_measurement(nb::module_& m) {
         auto* x = nb::inst_ptr<Measurement>(o);
         x->slots[Measurement::kMeasurementIndex] = measurement_index;
         x->slots[Measurement::kIndex] = index;
-        for (size_t list : {Measurement::kQual, Measurement::kDad, Measurement::kQuan,
-                            Measurement::kAnalog})
+        for (size_t list :
+             {Measurement::kQual, Measurement::kDad, Measurement::kQuan, Measurement::kAnalog})
           x->slots[list] = nb::list();
         read_functions(*x, measurement_index.attr("_MeasurementIndex__reader"));
         return o;

@@ -23,8 +23,8 @@ void close_file(VornFile& f) {
 
 nb::str join_version(nb::handle jt, const char* a, const char* b, const char* c) {
   nb::str dot(".");
-  return nb::str(dot.attr("join")(
-      nb::make_tuple(text(jt.attr(a)), text(jt.attr(b)), text(jt.attr(c)))));
+  return nb::str(
+      dot.attr("join")(nb::make_tuple(text(jt.attr(a)), text(jt.attr(b)), text(jt.attr(c)))));
 }
 
 }  // namespace

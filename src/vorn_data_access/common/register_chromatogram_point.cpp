@@ -20,8 +20,7 @@ using Point = ChromatogramPointObject;
 PyTypeObject* g_point_type = nullptr;
 
 PyObject* point_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  static const char* names[] = {"spectrum_index", "retention_time", "intensity", "base_x",
-                                nullptr};
+  static const char* names[] = {"spectrum_index", "retention_time", "intensity", "base_x", nullptr};
   PyObject *a, *b, *c, *d;
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOO:SpectrumBasedChromatogramPoint",
                                    const_cast<char**>(names), &a, &b, &c, &d))
@@ -42,8 +41,9 @@ void point_dealloc(PyObject* self) {
 
 PyObject* point_str(PyObject* self) {
   auto* p = reinterpret_cast<Point*>(self);
-  return PyUnicode_FromFormat("[Spectrum Index] %S, [Retention Time] %S, [Intensity] %S, [Base X] %S",
-                              p->spectrum_index, p->retention_time, p->intensity, p->base_x);
+  return PyUnicode_FromFormat(
+      "[Spectrum Index] %S, [Retention Time] %S, [Intensity] %S, [Base X] %S", p->spectrum_index,
+      p->retention_time, p->intensity, p->base_x);
 }
 
 PyObject* point_richcompare(PyObject* a, PyObject* b, int op) {

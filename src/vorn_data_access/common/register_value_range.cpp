@@ -26,11 +26,16 @@ void register_value_range(nb::module_& m) {
           nb::is_operator())
       .def(
           "__ne__",
-          [](const ValueRange& a, const ValueRange& b) { return !(a.min == b.min && a.max == b.max); },
+          [](const ValueRange& a, const ValueRange& b) {
+            return !(a.min == b.min && a.max == b.max);
+          },
           nb::is_operator())
       .def("__hash__",
-           [](const ValueRange& r) { return py_hash(nb::make_tuple(nb::float_(r.min), nb::float_(r.max))); })
-      .def("__str__", [](const ValueRange& r) { return float_text(r.min) + " - " + float_text(r.max); })
+           [](const ValueRange& r) {
+             return py_hash(nb::make_tuple(nb::float_(r.min), nb::float_(r.max)));
+           })
+      .def("__str__",
+           [](const ValueRange& r) { return float_text(r.min) + " - " + float_text(r.max); })
       .def("__repr__",
            [](const ValueRange& r) { return float_text(r.min) + " - " + float_text(r.max); })
       .def("__getstate__", [](const ValueRange& r) { return nb::make_tuple(r.min, r.max); })

@@ -46,12 +46,12 @@ void register_options(nb::module_& m) {
   nb::object quan = bind_options<1>(
       m, "QuanOptions", "Which quantitation scan kinds to keep.",
       {{"desired_quan_analysis_type", "QuanAnalysisTypes flags; ALL keeps every kind."}});
-  nb::object shimadzu = bind_options<2>(
-      m, "ShimadzuOptions", "Switches for Shimadzu data.",
-      {{"use_shimadzu_post_processing", "Apply Shimadzu post-processing."}});
-  nb::object waters = bind_options<3>(
-      m, "WatersOptions", "Switches for Waters data.",
-      {{"keep_last_ms_function_in_mse", "Keep the last MS function of MSE data."}});
+  nb::object shimadzu =
+      bind_options<2>(m, "ShimadzuOptions", "Switches for Shimadzu data.",
+                      {{"use_shimadzu_post_processing", "Apply Shimadzu post-processing."}});
+  nb::object waters =
+      bind_options<3>(m, "WatersOptions", "Switches for Waters data.",
+                      {{"keep_last_ms_function_in_mse", "Keep the last MS function of MSE data."}});
   nb::object manufacturer = bind_options<4>(
       m, "ManufacturerOptions", "Vendor-specific switches.",
       {{"shimadzu_options", "ShimadzuOptions."}, {"waters_options", "WatersOptions."}});
@@ -68,13 +68,13 @@ void register_options(nb::module_& m) {
       m, "AdditionalOptions", "Further switches.",
       {{"force_split_by_measurement", "Write each measurement to a file of its own."}});
   additional.attr("_AdditionalOptions__force_split_by_measurement") = nb::bool_(false);
-  nb::object convert = bind_options<6>(
-      m, "ConvertOptions", "All options of a conversion.",
-      {{"qual_options", "QualOptions."},
-       {"quan_options", "QuanOptions."},
-       {"manufacturer_options", "ManufacturerOptions."},
-       {"desired_analysis_type", "AnalysisTypes flags; ALL converts every kind."},
-       {"additional_options", "AdditionalOptions."}});
+  nb::object convert =
+      bind_options<6>(m, "ConvertOptions", "All options of a conversion.",
+                      {{"qual_options", "QualOptions."},
+                       {"quan_options", "QuanOptions."},
+                       {"manufacturer_options", "ManufacturerOptions."},
+                       {"desired_analysis_type", "AnalysisTypes flags; ALL converts every kind."},
+                       {"additional_options", "AdditionalOptions."}});
   convert.attr("_ConvertOptions__qual_options") = qual();
   convert.attr("_ConvertOptions__quan_options") = quan();
   convert.attr("_ConvertOptions__manufacturer_options") = manufacturer();

@@ -17,7 +17,8 @@ PyTypeObject* native_point_type();
 class PointMaker {
  public:
   PointMaker() : cls_(qual_name("SpectrumBasedChromatogramPoint")) {
-    if (cls_.ptr() == reinterpret_cast<PyObject*>(native_point_type())) native_ = native_point_type();
+    if (cls_.ptr() == reinterpret_cast<PyObject*>(native_point_type()))
+      native_ = native_point_type();
   }
   nb::object make(nb::handle index, nb::handle rt, nb::handle intensity, nb::handle base_x) const {
     if (native_) {

@@ -14,13 +14,17 @@ PyObject* g_module = nullptr;
 PyTypeObject* g_point_type = nullptr;
 }  // namespace
 
-nb::object qual_name(const char* name) { return nb::handle(g_module).attr(name); }
+nb::object qual_name(const char* name) {
+  return nb::handle(g_module).attr(name);
+}
 
 double float_info_max() {
   return nb::cast<double>(qual_name("sys").attr("float_info").attr("max"));
 }
 
-PyTypeObject* native_point_type() { return g_point_type; }
+PyTypeObject* native_point_type() {
+  return g_point_type;
+}
 
 }  // namespace vorn::py
 

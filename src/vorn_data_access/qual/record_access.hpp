@@ -40,8 +40,7 @@ inline nb::object spectrum_description_of(nb::handle si) {
 // One spectrum of an analysis's list: its record and its description.
 class SpectrumEntry {
  public:
-  explicit SpectrumEntry(nb::handle si)
-      : record_(si), description_(spectrum_description_of(si)) {
+  explicit SpectrumEntry(nb::handle si) : record_(si), description_(spectrum_description_of(si)) {
     native_ = as_description(description_.ptr());
   }
 
@@ -58,9 +57,10 @@ class SpectrumEntry {
     if (native_)
       set_description_field(native_, field, value);
     else
-      nb::setattr(description_,
-                  (std::string("_InternalSpectrumDescription__") + kSpectrumFieldNames[field]).c_str(),
-                  value);
+      nb::setattr(
+          description_,
+          (std::string("_InternalSpectrumDescription__") + kSpectrumFieldNames[field]).c_str(),
+          value);
   }
   // The retention time as a double when it is a float (decoded or assigned);
   // false when it is None or another kind of object.

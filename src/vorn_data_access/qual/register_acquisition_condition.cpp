@@ -74,7 +74,7 @@ void from_spectrum_description(AC& c, nb::handle d) {
   c.f[AC::kMassRange] = get(R::kMassRange, "mass_range");
   nb::object profile = get(R::kIsProfileSpectrumMeasured, "is_profile_spectrum_measured");
   nb::object types = qual_name("SpectrumTypes");
-  c.f[AC::kOriginalType] = is_none_eq(profile)             ? types.attr("UNKNOWN")
+  c.f[AC::kOriginalType] = is_none_eq(profile)            ? types.attr("UNKNOWN")
                            : eq(profile, nb::bool_(true)) ? types.attr("PROFILE")
                                                           : types.attr("CENTROID");
   c.f[AC::kPrecursorRange] = get(R::kPrecursorRange, "precursor_range");
@@ -135,7 +135,9 @@ nb::str condition_text(const AC& c) {
 
 }  // namespace
 
-bool is_acquisition_condition(nb::handle h) { return nb::isinstance<AC>(h); }
+bool is_acquisition_condition(nb::handle h) {
+  return nb::isinstance<AC>(h);
+}
 
 bool same_fields(const AC& a, const AC& b) {
   for (size_t i = 0; i < 8; ++i)
@@ -179,9 +181,14 @@ void register_acquisition_condition(nb::module_& m) {
       "argument"_a.none(),
       "Built from an InternalAcquisitionCondition (a stored distinct condition) or an "
       "InternalSpectrumDescription.");
-  static const char* names[] = {"ms_level",  "polarity", "collision_energy",
-                                "precursor_value", "original_measured_spectrum_type",
-                                "precursor_range", "mass_range", "additional_conditions"};
+  static const char* names[] = {"ms_level",
+                                "polarity",
+                                "collision_energy",
+                                "precursor_value",
+                                "original_measured_spectrum_type",
+                                "precursor_range",
+                                "mass_range",
+                                "additional_conditions"};
   static const char* docs[] = {
       "MS level (1 when the source holds None).",
       "A PolarityTypes member, as stored.",
@@ -193,10 +200,13 @@ void register_acquisition_condition(nb::module_& m) {
       "List of scan-mode and vendor conditions (the condition's own list)."};
   for (size_t i = 0; i < 8; ++i)
     cls.def_prop_ro(names[i], [i](const AC& c) { return c.f[i]; }, docs[i]);
-  cls.def("__eq__", [](const AC& a, nb::handle other) {
-    if (!nb::isinstance<AC>(other)) return false;
-    return same_fields(a, nb::cast<const AC&>(other));
-  }, nb::arg("other").none());
+  cls.def(
+      "__eq__",
+      [](const AC& a, nb::handle other) {
+        if (!nb::isinstance<AC>(other)) return false;
+        return same_fields(a, nb::cast<const AC&>(other));
+      },
+      nb::arg("other").none());
   cls.def("__hash__", [](const AC& c) {
     Hash31 h;
     for (size_t i = 0; i < AC::kAdditional; ++i) h.add_field(c.f[i]);

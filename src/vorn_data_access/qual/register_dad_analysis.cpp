@@ -146,11 +146,14 @@ void register_dad_analysis(nb::module_& m) {
                   [](DADAnalysis& a) { return a.spectrum_index_list; });
   cls.def_prop_ro("_DADAnalysis__function_index", [](DADAnalysis& a) { return a.function_index; });
   cls.def_prop_ro("_DADAnalysis__reader", [](DADAnalysis& a) { return a.reader; });
-  cls.def_prop_ro("index", [](DADAnalysis& a) { return a.index; },
-                  "Position among the measurement's diode-array analyses.");
+  cls.def_prop_ro(
+      "index", [](DADAnalysis& a) { return a.index; },
+      "Position among the measurement's diode-array analyses.");
   cls.def_prop_ro(
       "supplemental_properties",
-      [](DADAnalysis& a) { return qual_description(a).attr("_QualDescription__supplemental_properties"); },
+      [](DADAnalysis& a) {
+        return qual_description(a).attr("_QualDescription__supplemental_properties");
+      },
       "The function's supplemental properties (dict).");
   cls.def("get_spectra_count", &spectra_count, "Number of spectra.");
   cls.def("get_spectrum", &get_spectrum, "index"_a.none(),

@@ -32,17 +32,16 @@ nb::object qual_description(nb::handle function_index) {
 // last), then no collision energy before any, then ascending energy.
 nb::object condition_sort_key(nb::handle c) {
   nb::object polarity = c.attr("polarity");
-  nb::object polarity_key = is_none_eq(polarity)
-                                ? nb::make_tuple(1, 0)
-                                : nb::make_tuple(0, polarity.attr("value"));
+  nb::object polarity_key =
+      is_none_eq(polarity) ? nb::make_tuple(1, 0) : nb::make_tuple(0, polarity.attr("value"));
   nb::object energy = c.attr("collision_energy");
   return nb::make_tuple(c.attr("ms_level"), polarity_key,
                         nb::make_tuple(nb::bool_(!energy.is_none()), energy));
 }
 
 void attach_conditions(QualAnalysis& a) {
-  nb::object stored =
-      qual_description(a.function_index).attr("_QualDescription__unique_acquisition_condition_list");
+  nb::object stored = qual_description(a.function_index)
+                          .attr("_QualDescription__unique_acquisition_condition_list");
   nb::handle list = a.spectrum_index_list;
   const Py_ssize_t n = PyObject_Length(list.ptr());
   if (n < 0) throw nb::python_error();
@@ -78,7 +77,8 @@ void attach_conditions(QualAnalysis& a) {
                             PyList_GET_ITEM(unique.ptr(), static_cast<Py_ssize_t>(*index)));
       continue;
     }
-    nb::object entry = nb::steal(PyObject_GetItem(unique.ptr(), e.get(R::kAcquisitionConditionIndex).ptr()));
+    nb::object entry =
+        nb::steal(PyObject_GetItem(unique.ptr(), e.get(R::kAcquisitionConditionIndex).ptr()));
     if (!entry.is_valid()) throw nb::python_error();
     e.set(R::kAcquisitionCondition, entry);
   }
@@ -86,8 +86,8 @@ void attach_conditions(QualAnalysis& a) {
 }
 
 void read_analysis(QualAnalysis& a) {
-  a.spectrum_index_list = read_spectrum_index_list(
-      a.reader, a.function_index.attr("_FunctionIndex__position"));
+  a.spectrum_index_list =
+      read_spectrum_index_list(a.reader, a.function_index.attr("_FunctionIndex__position"));
   // A condition per distinct condition and per spectrum: as many objects as
   // the records themselves, none garbage until the analysis is built.
   std::optional<CollectorPause> pause;
@@ -104,8 +104,8 @@ Py_ssize_t spectra_count(const QualAnalysis& a) {
 nb::object get_spectrum(QualAnalysis& a, nb::handle index) {
   if (lt(index, nb::int_(0)) || ge(index, nb::int_(spectra_count(a))))
     raise_exception("Index out of range");
-  return qual_name("Spectrum").attr("_Spectrum__create_instance")(a.spectrum_index_list[index],
-                                                                    index);
+  return qual_name("Spectrum")
+      .attr("_Spectrum__create_instance")(a.spectrum_index_list[index], index);
 }
 
 // TIC and BPC: spectra with a retention time, the condition and (when given)
@@ -167,10 +167,12 @@ void register_qual_analysis(nb::module_& m) {
   cls.def("_QualAnalysis__read", &read_analysis);
   cls.def_prop_ro("_QualAnalysis__spectrum_index_list",
                   [](QualAnalysis& a) { return a.spectrum_index_list; });
-  cls.def_prop_ro("_QualAnalysis__function_index", [](QualAnalysis& a) { return a.function_index; });
+  cls.def_prop_ro("_QualAnalysis__function_index",
+                  [](QualAnalysis& a) { return a.function_index; });
   cls.def_prop_ro("_QualAnalysis__reader", [](QualAnalysis& a) { return a.reader; });
-  cls.def_prop_ro("index", [](QualAnalysis& a) { return a.index; },
-                  "Position among the measurement's MS analyses.");
+  cls.def_prop_ro(
+      "index", [](QualAnalysis& a) { return a.index; },
+      "Position among the measurement's MS analyses.");
   cls.def_prop_ro(
       "supplemental_properties",
       [](QualAnalysis& a) {

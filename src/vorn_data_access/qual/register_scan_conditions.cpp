@@ -22,19 +22,27 @@ struct ScanClass {
 // The four triple-quadrupole scan modes: which record fields each keeps and
 // how it prints them.
 constexpr ScanClass kClasses[] = {
-    {"ProductIonScanCondition", 2, {"precursor_ion_mz", "q3_range", nullptr},
+    {"ProductIonScanCondition",
+     2,
+     {"precursor_ion_mz", "q3_range", nullptr},
      {"target_mz", "q3_range", nullptr},
      {"Product Ion Scan: [Precursor Ion m/z] ", ", [Q3 Range] ", nullptr},
      "Product-ion scan: a fixed precursor m/z, Q3 scanned over a range."},
-    {"PrecursorIonScanCondition", 2, {"product_ion_mz", "q1_range", nullptr},
+    {"PrecursorIonScanCondition",
+     2,
+     {"product_ion_mz", "q1_range", nullptr},
      {"target_mz", "q1_range", nullptr},
      {"Precursor Ion Scan: [Product Ion m/z] ", ", [Q1 Range] ", nullptr},
      "Precursor-ion scan: a fixed product m/z, Q1 scanned over a range."},
-    {"NeutralLossScanCondition", 3, {"neutral_loss_mz", "q1_range", "q3_range"},
+    {"NeutralLossScanCondition",
+     3,
+     {"neutral_loss_mz", "q1_range", "q3_range"},
      {"target_mz", "q1_range", "q3_range"},
      {"Neutral Loss Scan: [Neutral Loss m/z] ", ", [Q1 Range] ", ", [Q3 Range] "},
      "Neutral-loss scan: Q1 and Q3 scanned with a fixed mass difference (the loss)."},
-    {"NeutralGainScanCondition", 3, {"neutral_gain_mz", "q1_range", "q3_range"},
+    {"NeutralGainScanCondition",
+     3,
+     {"neutral_gain_mz", "q1_range", "q3_range"},
      {"target_mz", "q1_range", "q3_range"},
      {"Neutral Gain Scan: [Neutral Gain m/z] ", ", [Q1 Range] ", ", [Q3 Range] "},
      "Neutral-gain scan: Q1 and Q3 scanned with a fixed mass difference (the gain)."},
@@ -50,21 +58,24 @@ void bind_scan_class(nb::module_& m) {
       [](T* self, nb::handle record) {
         std::array<nb::object, 3> values;
         for (int i = 0; i < c.fields; ++i)
-          values[i] = record.attr(
-              (std::string("_TripleQScanCondition__") + c.record_fields[i]).c_str());
+          values[i] =
+              record.attr((std::string("_TripleQScanCondition__") + c.record_fields[i]).c_str());
         new (self) T();
         self->f = std::move(values);
       },
       "triple_q_scan_condition"_a.none(), "Built from a TripleQScanCondition record.");
   for (int i = 0; i < c.fields; ++i)
     cls.def_prop_ro(c.properties[i], [i](const T& t) { return t.f[i]; }, "Stored unchanged.");
-  cls.def("__eq__", [](const T& a, nb::handle other) {
-    if (!nb::isinstance<T>(other)) return false;
-    const T& b = nb::cast<const T&>(other);
-    for (int i = 0; i < c.fields; ++i)
-      if (ne(a.f[i], b.f[i])) return false;
-    return true;
-  }, nb::arg("other").none());
+  cls.def(
+      "__eq__",
+      [](const T& a, nb::handle other) {
+        if (!nb::isinstance<T>(other)) return false;
+        const T& b = nb::cast<const T&>(other);
+        for (int i = 0; i < c.fields; ++i)
+          if (ne(a.f[i], b.f[i])) return false;
+        return true;
+      },
+      nb::arg("other").none());
   cls.def("__hash__", [](const T& t) {
     Hash31 h;
     for (int i = 0; i < c.fields; ++i) h.add_field(t.f[i]);

@@ -27,20 +27,47 @@ struct VendorClass {
 };
 
 constexpr VendorClass kClasses[] = {
-    {"WatersMassLynxCondition", "argument", 2, {"function_number", "cone_voltage"},
-     {"original_id", "cone_voltage"}, 1, 2,
+    {"WatersMassLynxCondition",
+     "argument",
+     2,
+     {"function_number", "cone_voltage"},
+     {"original_id", "cone_voltage"},
+     1,
+     2,
      "Waters MassLynx: the function number and cone voltage of a scan."},
-    {"AgilentMassHunterCondition", "argument", 1, {"fragmentor_voltage", nullptr},
-     {"cone_voltage", nullptr}, 0, 1, "Agilent MassHunter: the fragmentor voltage of a scan."},
-    {"ThermoFisherRawFileReaderCondition", "argument", 2, {"sid", "scan_filter"},
-     {"cone_voltage", "scan_info_string"}, 0, 1,
+    {"AgilentMassHunterCondition",
+     "argument",
+     1,
+     {"fragmentor_voltage", nullptr},
+     {"cone_voltage", nullptr},
+     0,
+     1,
+     "Agilent MassHunter: the fragmentor voltage of a scan."},
+    {"ThermoFisherRawFileReaderCondition",
+     "argument",
+     2,
+     {"sid", "scan_filter"},
+     {"cone_voltage", "scan_info_string"},
+     0,
+     1,
      "Thermo Fisher: the source-induced dissociation voltage and scan filter of a scan; only "
      "the voltage takes part in equality."},
-    {"SCIEXAnalystCondition", "vendor_specific_additional_condition", 2, {"experiment_index", "dp"},
-     {"original_id", "cone_voltage"}, -1, 2,
+    {"SCIEXAnalystCondition",
+     "vendor_specific_additional_condition",
+     2,
+     {"experiment_index", "dp"},
+     {"original_id", "cone_voltage"},
+     -1,
+     2,
      "SCIEX Analyst: the experiment index and declustering potential of a scan."},
-    {"ShimadzuIoModuleCondition", "vendor_specific_additional_condition", 1, {"event_no", nullptr},
-     {"original_id", nullptr}, -1, 1, "Shimadzu: the event number of a scan."},
+    {"ShimadzuIoModuleCondition",
+     "vendor_specific_additional_condition",
+     1,
+     {"event_no", nullptr},
+     {"original_id", nullptr},
+     -1,
+     1,
+     "Shimadzu: the event number of a scan."},
 };
 
 // A voltage as text: the interpreter's, without a trailing ".0".
@@ -50,7 +77,9 @@ nb::str voltage_text(nb::handle v) {
   return nb::str(s.c_str(), s.size());
 }
 
-bool none(nb::handle h) { return is_none_eq(h); }
+bool none(nb::handle h) {
+  return is_none_eq(h);
+}
 
 nb::str vendor_text(int kind, const std::array<nb::object, 2>& f) {
   auto cat = [](std::initializer_list<nb::handle> parts) {
@@ -78,7 +107,8 @@ nb::str vendor_text(int kind, const std::array<nb::object, 2>& f) {
                     nb::str(", [Scan Filter] "), text(f[1])});
       if (!none(f[0]))
         return cat({nb::str("ThermoFisher|RawFileReader: [SID] "), voltage_text(f[0])});
-      if (has_filter) return cat({nb::str("ThermoFisher|RawFileReader: [Scan Filter] "), text(f[1])});
+      if (has_filter)
+        return cat({nb::str("ThermoFisher|RawFileReader: [Scan Filter] "), text(f[1])});
       return nb::str("ThermoFisher|RawFileReader");
     }
     case kAgilent:
@@ -119,13 +149,16 @@ void bind_vendor_class(nb::module_& m) {
       "from a bare voltage float; any other argument leaves every field None.");
   for (int i = 0; i < c.fields; ++i)
     cls.def_prop_ro(c.properties[i], [i](const T& t) { return t.f[i]; }, "Stored unchanged.");
-  cls.def("__eq__", [](const T& a, nb::handle other) {
-    if (!nb::isinstance<T>(other)) return false;
-    const T& b = nb::cast<const T&>(other);
-    for (int i = 0; i < c.compared; ++i)
-      if (ne(a.f[i], b.f[i])) return false;
-    return true;
-  }, nb::arg("other").none());
+  cls.def(
+      "__eq__",
+      [](const T& a, nb::handle other) {
+        if (!nb::isinstance<T>(other)) return false;
+        const T& b = nb::cast<const T&>(other);
+        for (int i = 0; i < c.compared; ++i)
+          if (ne(a.f[i], b.f[i])) return false;
+        return true;
+      },
+      nb::arg("other").none());
   cls.def("__hash__", [](const T& t) {
     Hash31 h;
     for (int i = 0; i < c.compared; ++i) h.add_field(t.f[i]);

@@ -28,10 +28,12 @@ struct Request {
 
 nb::object option_field(nb::handle option, int which) {
   if (auto* o = exact<ChromatogramFilterOption>(option))
-    return which == 0 ? o->acquisition_condition
-                      : which == 1 ? o->extract_mz_range : o->retention_time_range;
-  return option.attr(which == 0 ? "acquisition_condition"
-                                : which == 1 ? "extract_mz_range" : "retention_time_range");
+    return which == 0   ? o->acquisition_condition
+           : which == 1 ? o->extract_mz_range
+                        : o->retention_time_range;
+  return option.attr(which == 0   ? "acquisition_condition"
+                     : which == 1 ? "extract_mz_range"
+                                  : "retention_time_range");
 }
 
 // The retention-time prefilter: bounds covering every request, or none.
@@ -160,7 +162,8 @@ class PointBuilder {
       if (!lists_.back().is_valid()) throw nb::python_error();
     }
     nb::object cls = qual_name("SpectrumBasedChromatogramPoint");
-    if (cls.ptr() == reinterpret_cast<PyObject*>(native_point_type())) native_ = native_point_type();
+    if (cls.ptr() == reinterpret_cast<PyObject*>(native_point_type()))
+      native_ = native_point_type();
     cls_ = cls;
   }
 

@@ -35,7 +35,8 @@ ArrayView float_view(nb::handle h, const char* what) {
     }
     arr = nb::module_::import_("numpy").attr("ascontiguousarray")(h, "dtype"_a = "float64");
   }
-  throw nb::value_error((std::string(what) + " must be a one-dimensional array of numbers").c_str());
+  throw nb::value_error(
+      (std::string(what) + " must be a one-dimensional array of numbers").c_str());
 }
 
 std::optional<std::vector<int64_t>> int_list(nb::handle h, const char* field) {
@@ -114,7 +115,8 @@ void register_function_writer(nb::module_& m) {
             ArrayView xs, is, pxs, pis;
             if (x.is_none()) {
               if (!f.wavelengths)
-                throw nb::value_error("x may be None only in a diode-array function with wavelengths");
+                throw nb::value_error(
+                    "x may be None only in a diode-array function with wavelengths");
             } else {
               xs = float_view(x, "x");
               in.x = xs.span;

@@ -78,7 +78,8 @@ void register_writer(nb::module_& m) {
              int compression_level, uint32_t chunk_points) {
             WriterOptions o;
             o.overwrite = truth(overwrite);
-            nb::tuple v = nb::tuple(nb::module_::import_("builtins").attr("tuple")(converter_version));
+            nb::tuple v =
+                nb::tuple(nb::module_::import_("builtins").attr("tuple")(converter_version));
             if (v.size() != 3) throw nb::value_error("converter_version needs three numbers");
             for (size_t i = 0; i < 3; ++i) o.converter_version[i] = version_part(v[i]);
             if (compression_level < 1 || compression_level > 22)

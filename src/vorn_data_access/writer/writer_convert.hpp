@@ -15,11 +15,14 @@
 
 namespace vorn::py {
 
-inline bool absent(nb::handle h) { return !h.is_valid() || h.is_none(); }
+inline bool absent(nb::handle h) {
+  return !h.is_valid() || h.is_none();
+}
 
 inline std::optional<double> opt_double(nb::handle h, const char* field) {
   if (absent(h)) return std::nullopt;
-  if (!PyFloat_Check(h.ptr()) && !PyLong_Check(h.ptr()) && !PyObject_HasAttrString(h.ptr(), "__float__"))
+  if (!PyFloat_Check(h.ptr()) && !PyLong_Check(h.ptr()) &&
+      !PyObject_HasAttrString(h.ptr(), "__float__"))
     throw nb::type_error((std::string(field) + " must be a number or None").c_str());
   return nb::cast<double>(h);
 }
@@ -49,7 +52,8 @@ inline std::optional<Range> opt_range(nb::handle h, const char* field) {
   if (const ValueRange* r = instance_of<ValueRange>(h)) return Range{r->min, r->max};
   if (PySequence_Check(h.ptr()) && PySequence_Length(h.ptr()) == 2)
     return Range{nb::cast<double>(h[0]), nb::cast<double>(h[1])};
-  throw nb::type_error((std::string(field) + " must be a ValueRange, a (min, max) pair or None").c_str());
+  throw nb::type_error(
+      (std::string(field) + " must be a ValueRange, a (min, max) pair or None").c_str());
 }
 
 template <typename E>
@@ -67,8 +71,10 @@ inline nb::object item(nb::handle dict, const char* key) {
   return v ? nb::borrow(v) : nb::none();
 }
 
-inline void check_keys(nb::handle dict, std::initializer_list<const char*> allowed, const char* what) {
-  if (!PyDict_Check(dict.ptr())) throw nb::type_error((std::string(what) + " must be a dict").c_str());
+inline void check_keys(nb::handle dict, std::initializer_list<const char*> allowed,
+                       const char* what) {
+  if (!PyDict_Check(dict.ptr()))
+    throw nb::type_error((std::string(what) + " must be a dict").c_str());
   for (nb::handle key : nb::borrow<nb::dict>(dict).keys()) {
     std::string k = nb::cast<std::string>(key);
     bool ok = false;
@@ -104,11 +110,11 @@ inline std::optional<TripleQScan> triple_q_from_dict(nb::handle d) {
 }
 
 inline AcquisitionConditionRecord condition_from_dict(nb::handle d) {
-  check_keys(d,
-             {"ms_level", "polarity", "collision_energy", "mass_range",
-              "original_measured_spectrum_type", "precursor_range", "precursor_value",
-              "vendor_condition", "triple_q_scan_condition"},
-             "acquisition condition");
+  check_keys(
+      d,
+      {"ms_level", "polarity", "collision_energy", "mass_range", "original_measured_spectrum_type",
+       "precursor_range", "precursor_value", "vendor_condition", "triple_q_scan_condition"},
+      "acquisition condition");
   AcquisitionConditionRecord c;
   c.core.ms_level = opt_int(item(d, "ms_level"), "ms_level");
   c.core.polarity = opt_enum_value<Polarity>(item(d, "polarity"), "polarity");

@@ -24,7 +24,8 @@ void register_enums(nb::module_& m) {
   nb::enum_<VendorType>(m, "VendorSpecificAdditionalConditionTypes",
                         "Instrument software whose own acquisition parameter a condition carries.")
       .value("WATERS_MASS_LYNX", VendorType::kWatersMassLynx, "Waters MassLynx.")
-      .value("THERMO_FISHER_RAW_FILE_READER", VendorType::kThermoFisherRawFileReader, "Thermo Fisher RawFileReader.")
+      .value("THERMO_FISHER_RAW_FILE_READER", VendorType::kThermoFisherRawFileReader,
+             "Thermo Fisher RawFileReader.")
       .value("SHIMADZU_IO_MODULE", VendorType::kShimadzuIoModule, "Shimadzu IoModule.")
       .value("SCIEX_ANALYST", VendorType::kSciexAnalyst, "SCIEX Analyst.")
       .value("AGILENT_MASS_HUNTER", VendorType::kAgilentMassHunter, "Agilent MassHunter.");
@@ -43,7 +44,8 @@ NB_MODULE(_description, m) {
   register_enums(m);
   bind_record<MeasurementDescriptionRecord>(m, "Metadata of one measurement.");
   bind_record<FunctionDescriptionRecord>(m, "Kind and description of one function.");
-  bind_record<QualDescriptionRecord>(m, "Description of a qualitative (MS or diode-array) function.");
+  bind_record<QualDescriptionRecord>(m,
+                                     "Description of a qualitative (MS or diode-array) function.");
   bind_record<QuanDescriptionRecord>(m, "Description of a quantitative or analog function.");
   bind_record<AcquisitionConditionRecordObj>(m, "A stored distinct acquisition condition.");
   bind_record<CoreConditionRecord>(m, "The core of a stored acquisition condition.");

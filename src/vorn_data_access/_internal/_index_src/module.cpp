@@ -36,7 +36,8 @@ nb::object read_jump_table(nb::handle cls, nb::handle reader) {
     throw FormatError("jump table version differs from the file header", origin);
   const uint32_t count = core.read_u32();
   if (count > limits::kMeasurements)
-    throw FormatError("measurement count " + std::to_string(count) + " exceeds the limit", origin + 12);
+    throw FormatError("measurement count " + std::to_string(count) + " exceeds the limit",
+                      origin + 12);
   std::vector<int64_t> offsets = core.read_int64_array();
   if (offsets.size() != count)
     throw FormatError("jump table holds " + std::to_string(offsets.size()) + " offsets for " +

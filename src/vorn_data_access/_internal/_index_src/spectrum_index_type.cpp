@@ -46,10 +46,14 @@ void dealloc(PyObject* self) {
 
 PyObject** object_slot(S* r, int f) {
   switch (f) {
-    case kReader: return &r->reader;
-    case kDescription: return &r->description;
-    case kPosition: return &r->position;
-    default: return &r->profile_position;
+    case kReader:
+      return &r->reader;
+    case kDescription:
+      return &r->description;
+    case kPosition:
+      return &r->position;
+    default:
+      return &r->profile_position;
   }
 }
 

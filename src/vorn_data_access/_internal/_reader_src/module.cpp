@@ -23,7 +23,8 @@ NB_MODULE(_reader, m) {
   register_core_errors();
   register_point_list(m);
   register_reader(m);
-  auto xic_info = bind_record<XicInfoRecord>(m, "One extraction range and the points a read found in it.");
+  auto xic_info =
+      bind_record<XicInfoRecord>(m, "One extraction range and the points a read found in it.");
   def_classmethod(
       xic_info, "_XicInfo__create_instance",
       [](nb::handle cls, nb::object value_range) {

@@ -21,8 +21,8 @@ nb::object view(const FloatArray& a, nb::handle owner) {
   if (a.is_f32())
     return nb::cast(nb::ndarray<nb::numpy, const float, nb::ndim<1>>(
         n ? a.f32().data() : reinterpret_cast<const float*>(&empty), {n}, owner));
-  return nb::cast(nb::ndarray<nb::numpy, const double, nb::ndim<1>>(
-      n ? a.f64().data() : &empty, {n}, owner));
+  return nb::cast(
+      nb::ndarray<nb::numpy, const double, nb::ndim<1>>(n ? a.f64().data() : &empty, {n}, owner));
 }
 
 FloatArray to_float_array(nb::handle values) {
@@ -85,8 +85,7 @@ void register_point_list(nb::module_& m) {
           "__init__",
           [](SpectrumPointList* self, nb::handle x, nb::handle intensity) {
             FloatArray xs = to_float_array(x), is = to_float_array(intensity);
-            if (xs.size() != is.size())
-              throw nb::value_error("x and intensity differ in length");
+            if (xs.size() != is.size()) throw nb::value_error("x and intensity differ in length");
             new (self) SpectrumPointList{std::move(xs), std::move(is)};
           },
           "x"_a, "intensity"_a, "Builds a point list from two sequences of numbers.")
